@@ -1,0 +1,41 @@
+// An in-memory file system that records what the export did to it.
+#pragma once
+
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <string>
+
+#include "support/file_system.h"
+
+namespace trovex::engine::testing {
+
+class FakeFileSystem : public FileSystem {
+ public:
+  std::set<std::string> files;
+  std::set<std::string> directories;
+  std::set<std::string> refusedDirectories;  // CreateDirectory fails for these
+  std::map<std::string, double> times;
+  long existenceChecks = 0;
+
+  bool FileExists(const std::string& path) override {
+    ++existenceChecks;
+    return files.count(path) > 0;
+  }
+  bool DirectoryExists(const std::string& path) override {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '\\') p.pop_back();
+    return directories.count(p) > 0;
+  }
+  bool CreateDirectory(const std::string& path) override {
+    if (refusedDirectories.count(path) || directories.count(path)) return false;
+    directories.insert(path);
+    return true;
+  }
+  void SetLastWriteTime(const std::string& path, double localOleDate) override {
+    if (!files.count(path)) throw std::runtime_error("Die angegebene Datei wurde nicht gefunden");
+    times[path] = localOleDate;
+  }
+};
+
+}  // namespace trovex::engine::testing

@@ -1,0 +1,244 @@
+#include "outlook/mail_store_loader.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace trovex::store {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "trovex-loader-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  const fs::path& path() const { return path_; }
+  // Creates `relative` with its parent directories; a trailing "/" makes a
+  // directory.
+  void Add(const std::string& relative) const {
+    const fs::path full = path_ / relative;
+    if (relative.ends_with('/')) {
+      fs::create_directories(full);
+    } else {
+      fs::create_directories(full.parent_path());
+      std::ofstream(full) << "Subject: x\n\nx\n";
+    }
+  }
+
+ private:
+  fs::path path_;
+};
+
+// One line per folder ("A/B/") followed by its items ("A/B/name class"), in
+// store order; an item that is read as a mail is marked "+file". The root
+// shows as "/" when `root` is empty.
+void Dump(const StoreFolder& folder, const std::string& path, std::string& out) {
+  out += path + "/\n";
+  for (const auto& item : folder.items)
+    out += path + "/" + item.name + " " + item.messageClass + (item.file.empty() ? "" : " +file") + "\n";
+  for (const auto& sub : folder.folders) Dump(sub, path + "/" + sub.name, out);
+}
+
+std::string Dump(const MailStore& store, const std::string& root) {
+  std::string out = "\n";
+  Dump(store.root, root, out);
+  return out;
+}
+
+TEST(LoaderTest, SampleStoreIsTheFolderTreeOnDisk) {
+  // Trailing slash on purpose: the root is still named after the directory.
+  const MailStore store = LoadMailStore(fs::path(TROVEX_SOURCE_DIR) / "samples" / "mailstore" / "");
+  ASSERT_NE(store.reader, nullptr);
+  EXPECT_EQ(store.root.name, "mailstore");
+  EXPECT_EQ(Dump(store, "mailstore"), R"(
+mailstore/
+mailstore/2025-01-08 Jahresauftakt.eml IPM.Note +file
+mailstore/2025-02-03 Einladung Quartalsgespraech.eml IPM.Note +file
+mailstore/Kalender/
+mailstore/Kalender/kontakt.vcf IPM.Contact
+mailstore/Kalender/termin.ics IPM.Appointment
+mailstore/Posteingang/
+mailstore/Posteingang/2024-03-05 Angebot Druckerei.eml IPM.Note +file
+mailstore/Posteingang/2024-03-07 Rueckruf.eml IPM.Note +file
+mailstore/Posteingang/2024-04-12 Newsletter Fruehjahrsmesse.eml IPM.Note +file
+mailstore/Posteingang/2024-06-20 Praesentation Maerz.eml IPM.Note +file
+mailstore/Posteingang/2024-09-02 WG Lieferverzug.eml IPM.Note +file
+mailstore/Posteingang/Projekte/
+mailstore/Posteingang/Projekte/2024-10-15 Vertragsentwurf.eml IPM.Note +file
+mailstore/Posteingang/Projekte/2024-11-04 Fotos Baustelle.eml IPM.Note +file
+mailstore/Posteingang/Projekte/2025-01-20 Protokolle.eml IPM.Note +file
+mailstore/Posteingang/Projekte/Archiv/
+mailstore/Posteingang/Projekte/Archiv/2023-02-10 Rahmenvertrag.eml IPM.Note +file
+mailstore/Posteingang/Projekte/Archiv/2023-05-22 Rechnung.eml IPM.Note +file
+)");
+  const StoreFolder* archive = FindFolder(store.root, "Posteingang/Projekte/Archiv");
+  ASSERT_NE(archive, nullptr);
+  EXPECT_TRUE(archive->items[0].file.is_absolute());
+  EXPECT_TRUE(fs::is_regular_file(archive->items[0].file));
+}
+
+TEST(LoaderTest, RootNamedAfterTheResolvedDirectory) {
+  const TempDir dir;
+  dir.Add("Postfach/");
+  const fs::path previous = fs::current_path();
+  fs::current_path(dir.path() / "Postfach");
+  std::string name;
+  try {
+    name = LoadMailStore(".").root.name;
+  } catch (...) {
+    fs::current_path(previous);
+    throw;
+  }
+  fs::current_path(previous);
+  EXPECT_EQ(name, "Postfach");
+}
+
+TEST(LoaderTest, SortsBytewiseSkipsHiddenAndClassifiesByExtension) {
+  const TempDir dir;
+  // "Ärger" sorts after ASCII (UTF-8 lead byte 0xC3); case never matters
+  // for the extension.
+  for (const char* entry : {"B.eml", "a.eml", "_x.eml", "MAIL.EML", "Z/", "b/", "Ärger/", "termin.ICS",
+                            "karte.vcf", "Bericht.PDF", "archiv.tar.gz", "README", "punkt.", ".hidden.eml",
+                            ".git/", "b/.DS_Store", "b/inner.eml"})
+    dir.Add(entry);
+  fs::create_directory_symlink(dir.path() / "b", dir.path() / "link-to-b");  // followed
+  fs::create_directory_symlink(dir.path(), dir.path() / "b" / "loop");       // back to an ancestor
+  fs::create_symlink(dir.path() / "missing.eml", dir.path() / "dangling.eml");
+  ASSERT_EQ(::mkfifo((dir.path() / "fifo.eml").c_str(), 0600), 0);  // would block a reader
+
+  EXPECT_EQ(Dump(LoadMailStore(dir.path()), ""), R"(
+/
+/B.eml IPM.Note +file
+/Bericht.PDF IPM.Document.pdf
+/MAIL.EML IPM.Note +file
+/README IPM.Document
+/_x.eml IPM.Note +file
+/a.eml IPM.Note +file
+/archiv.tar.gz IPM.Document.gz
+/karte.vcf IPM.Contact
+/punkt. IPM.Document
+/termin.ICS IPM.Appointment
+/Z/
+/b/
+/b/inner.eml IPM.Note +file
+/link-to-b/
+/link-to-b/inner.eml IPM.Note +file
+/Ärger/
+)");
+}
+
+TEST(LoaderTest, MaildirFoldersAndMaildirPlusPlusNesting) {
+  const TempDir dir;
+  for (const char* entry : {
+           "cur/1700000002.M2P1.host:2,S", "cur/.hidden", "new/1700000001.M1P1.host",
+           "new/1700000003.M3P1.host",
+           "tmp/1700000004.M4P1.host",  // delivery in progress
+           "maildirfolder", "dovecot-uidlist", "notes.txt",
+           ".Sent/cur/1600000000.M0P1.host:2,S",  // no new/: Git drops empty dirs
+           ".Sent.2024/new/1650000000.M0P1.host",
+           ".Projekte.Alt.Tief/cur/1500000000.M0P1.host:2,",  // "Projekte" and "Alt" exist only as parents
+           ".Entw&APw-rfe/cur/1400000000.M0P1.host:2,D",      // modified UTF-7, as Dovecot writes it
+           ".R&D/cur/x",                                      // a plain "&" is kept
+           "Ablage/nested.eml", "Ablage/notiz.txt",           // an ordinary folder inside the Maildir
+       })
+    dir.Add(entry);
+
+  EXPECT_EQ(Dump(LoadMailStore(dir.path()), ""), R"(
+/
+/1700000001.M1P1.host IPM.Note +file
+/1700000002.M2P1.host:2,S IPM.Note +file
+/1700000003.M3P1.host IPM.Note +file
+/Ablage/
+/Ablage/nested.eml IPM.Note +file
+/Ablage/notiz.txt IPM.Document.txt
+/Entwürfe/
+/Entwürfe/1400000000.M0P1.host:2,D IPM.Note +file
+/Projekte/
+/Projekte/Alt/
+/Projekte/Alt/Tief/
+/Projekte/Alt/Tief/1500000000.M0P1.host:2, IPM.Note +file
+/R&D/
+/R&D/x IPM.Note +file
+/Sent/
+/Sent/1600000000.M0P1.host:2,S IPM.Note +file
+/Sent/2024/
+/Sent/2024/1650000000.M0P1.host IPM.Note +file
+)");
+}
+
+TEST(LoaderTest, CorpusMaildir) {
+  const MailStore store = LoadMailStore(fs::path(TROVEX_CORPUS_DIR) / "maildir" / "built-permissive");
+  EXPECT_EQ(store.root.name, "built-permissive");
+  EXPECT_EQ(Dump(store, ""), R"(
+/
+/1704103260.M0P4242.example!2,S IPM.Note +file
+/1704103320.M1P4242.example IPM.Note +file
+/1704103380.M2P4242.example!2,RS IPM.Note +file
+/Archive/
+/Archive/1704103440.M0P4242.example!2,S IPM.Note +file
+/Archive/1704103500.M1P4242.example!2,FS IPM.Note +file
+/Archive/1704103560.M2P4242.example!2,S IPM.Note +file
+/Archive/2024/
+/Archive/2024/1704103620.M0P4242.example!2,S IPM.Note +file
+/Archive/2024/1704103680.M1P4242.example IPM.Note +file
+/Trash/
+/Trash/1704103740.M0P4242.example!2,ST IPM.Note +file
+)");
+}
+
+TEST(LoaderTest, ErrorsNameThePathAndTheReason) {
+  const TempDir dir;
+  dir.Add("datei.eml");
+  const struct {
+    fs::path path;
+    std::string message;
+  } cases[] = {
+      {dir.path() / "fehlt", "Mailspeicher \"" + (dir.path() / "fehlt").string() + "\" nicht gefunden"},
+      {dir.path() / "datei.eml",
+       "Mailspeicher \"" + (dir.path() / "datei.eml").string() + "\" ist kein Verzeichnis"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    try {
+      LoadMailStore(c.path);
+      ADD_FAILURE() << "no StoreError";
+    } catch (const StoreError& e) {
+      EXPECT_EQ(e.what(), c.message);
+    }
+  }
+}
+
+TEST(LoaderTest, UnreadableSubfolderIsAnError) {
+  if (::geteuid() == 0)
+    GTEST_SKIP() << "root reads every directory, so permissions cannot make one unreadable";
+  const TempDir dir;
+  dir.Add("Posteingang/Privat/a.eml");
+  const fs::path locked = fs::canonical(dir.path()) / "Posteingang" / "Privat";
+  fs::permissions(locked, fs::perms::none);
+  try {
+    LoadMailStore(dir.path());
+    ADD_FAILURE() << "an unreadable folder was dropped silently";
+  } catch (const StoreError& e) {
+    EXPECT_THAT(e.what(),
+                HasSubstr("Ordner \"" + locked.string() + "\" kann nicht gelesen werden: Permission denied"));
+  }
+  fs::permissions(locked, fs::perms::owner_all);
+}
+
+}  // namespace
+}  // namespace trovex::store
