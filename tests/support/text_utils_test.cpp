@@ -2,12 +2,26 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 
 #include "support/message_box.h"
 
 namespace trovex {
 namespace {
+
+// Sets or (with nullptr) removes a variable of the process environment.
+void SetEnv(const char* name, const char* value) {
+#ifdef _WIN32
+  _putenv_s(name, value ? value : "");
+#else
+  if (value) {
+    ::setenv(name, value, 1);
+  } else {
+    ::unsetenv(name);
+  }
+#endif
+}
 
 TEST(ReplaceText, ReplacesLeftToRightWithoutRescanning) {
   struct Case {
@@ -84,9 +98,9 @@ TEST_F(NormalizeFolderTextTest, KeepsTextUnexpandedWhenTheResultExceeds1024Chara
 }
 
 TEST(NormalizeFolderText, UsesTheProcessEnvironmentByDefault) {
-  ::setenv("TROVEX_TEXT_UTILS_TEST", "/srv/export", 1);
+  SetEnv("TROVEX_TEXT_UTILS_TEST", "/srv/export");
   EXPECT_EQ(NormalizeFolderText("%TROVEX_TEXT_UTILS_TEST%", true), "/srv/export\\");
-  ::unsetenv("TROVEX_TEXT_UTILS_TEST");
+  SetEnv("TROVEX_TEXT_UTILS_TEST", nullptr);
   EXPECT_EQ(NormalizeFolderText("%TROVEX_TEXT_UTILS_TEST%", false), "%TROVEX_TEXT_UTILS_TEST%");
 }
 

@@ -21,6 +21,19 @@
 namespace trovex::wizard {
 namespace {
 
+// Sets or (with nullptr) removes a variable of the process environment.
+void SetEnv(const char* name, const char* value) {
+#ifdef _WIN32
+  _putenv_s(name, value ? value : "");
+#else
+  if (value) {
+    ::setenv(name, value, 1);
+  } else {
+    ::unsetenv(name);
+  }
+#endif
+}
+
 // Values by hive, key and name; logs every access in order.
 class MemoryRegistry final : public Registry {
  public:
@@ -170,7 +183,7 @@ TEST(LoadSettings, StoredZerosMeanNoChoice) {
 }
 
 TEST(LoadSettings, ExpandsTheStoredFolderAndEndsItInBackslash) {
-  ::setenv("TROVEX_SETTINGS_TEST_ROOT", "E:\\Daten", 1);
+  SetEnv("TROVEX_SETTINGS_TEST_ROOT", "E:\\Daten");
   MemoryRegistry reg;
   reg.Set("AttachFolder", std::string("  %TROVEX_SETTINGS_TEST_ROOT%\\Anhänge "));
   bool asked = false;
@@ -178,7 +191,7 @@ TEST(LoadSettings, ExpandsTheStoredFolderAndEndsItInBackslash) {
     asked = true;
     return Documents();
   });
-  ::unsetenv("TROVEX_SETTINGS_TEST_ROOT");
+  SetEnv("TROVEX_SETTINGS_TEST_ROOT", nullptr);
   EXPECT_EQ(s.AttachFolder, "E:\\Daten\\Anhänge\\");
   EXPECT_FALSE(asked);  // the personal folder is only looked up when needed
 

@@ -197,14 +197,14 @@ std::string ParseQuoted(std::string_view s, std::size_t& pos, std::size_t line) 
     }
     if (c == '\\') {
       if (pos + 1 >= s.size() || (s[pos + 1] != '\\' && s[pos + 1] != '"')) {
-        throw ParseError(line, "ungültige Escape-Sequenz");
+        throw ParseError{line, "ungültige Escape-Sequenz"};
       }
       out += s[++pos];
     } else {
       out += c;
     }
   }
-  throw ParseError(line, "schließendes Anführungszeichen fehlt");
+  throw ParseError{line, "schließendes Anführungszeichen fehlt"};
 }
 
 struct Lines {
@@ -220,22 +220,22 @@ StoredValue ParseHex(std::string_view data, Lines& lines, std::size_t line) {
   if (pos < data.size() && data[pos] == '(') {
     const std::size_t close = data.find(')', pos);
     if (close == std::string_view::npos || close == pos + 1 || close > pos + 9) {
-      throw ParseError(line, "ungültiger Werttyp");
+      throw ParseError{line, "ungültiger Werttyp"};
     }
     type = 0;
     for (std::size_t i = pos + 1; i < close; ++i) {
       const int d = HexDigit(data[i]);
-      if (d < 0) throw ParseError(line, "ungültiger Werttyp");
+      if (d < 0) throw ParseError{line, "ungültiger Werttyp"};
       type = type * 16 + d;
     }
     pos = close + 1;
   }
-  if (pos >= data.size() || data[pos] != ':') throw ParseError(line, "ungültiger Werttyp");
+  if (pos >= data.size() || data[pos] != ':') throw ParseError{line, "ungültiger Werttyp"};
   const std::string_view typeText = data.substr(0, pos + 1);
   std::string list(TrimBlanks(data.substr(pos + 1)));
   while (!list.empty() && list.back() == '\\') {
     list.pop_back();
-    if (lines.next >= lines.text.size()) throw ParseError(line, "Fortsetzungszeile fehlt");
+    if (lines.next >= lines.text.size()) throw ParseError{line, "Fortsetzungszeile fehlt"};
     list += TrimBlanks(lines.text[lines.next++]);
   }
   std::vector<std::uint8_t> bytes;
@@ -244,12 +244,12 @@ StoredValue ParseHex(std::string_view data, Lines& lines, std::size_t line) {
     const std::size_t comma = rest.find(',');
     const std::string_view item = TrimBlanks(rest.substr(0, comma));
     if (item.size() != 2 || HexDigit(item[0]) < 0 || HexDigit(item[1]) < 0) {
-      throw ParseError(line, "ungültige Hex-Daten");
+      throw ParseError{line, "ungültige Hex-Daten"};
     }
     bytes.push_back(static_cast<std::uint8_t>(HexDigit(item[0]) * 16 + HexDigit(item[1])));
     if (comma == std::string_view::npos) break;
     rest.remove_prefix(comma + 1);
-    if (rest.empty()) throw ParseError(line, "ungültige Hex-Daten");
+    if (rest.empty()) throw ParseError{line, "ungültige Hex-Daten"};
   }
   if (type == 1 && bytes.size() % 2 == 0) {  // REG_SZ
     std::vector<std::uint16_t> units;
@@ -268,22 +268,22 @@ StoredValue ParseData(std::string_view data, Lines& lines, std::size_t line) {
   if (data.starts_with('"')) {
     std::size_t pos = 0;
     std::string text = ParseQuoted(data, pos, line);
-    if (!TrimBlanks(data.substr(pos)).empty()) throw ParseError(line, "unerwartete Zeichen nach dem Wert");
+    if (!TrimBlanks(data.substr(pos)).empty()) throw ParseError{line, "unerwartete Zeichen nach dem Wert"};
     return {ValueKind::String, std::move(text), 0};
   }
   if (StartsWithNoCase(data, "dword:")) {
     const std::string_view digits = TrimBlanks(data.substr(6));
-    if (digits.empty() || digits.size() > 8) throw ParseError(line, "ungültiger DWORD-Wert");
+    if (digits.empty() || digits.size() > 8) throw ParseError{line, "ungültiger DWORD-Wert"};
     std::uint32_t v = 0;
     for (char c : digits) {
       const int d = HexDigit(c);
-      if (d < 0) throw ParseError(line, "ungültiger DWORD-Wert");
+      if (d < 0) throw ParseError{line, "ungültiger DWORD-Wert"};
       v = v * 16 + static_cast<std::uint32_t>(d);
     }
     return {ValueKind::Dword, {}, v};
   }
   if (StartsWithNoCase(data, "hex")) return ParseHex(data, lines, line);
-  throw ParseError(line, "ungültiger Wert");
+  throw ParseError{line, "ungültiger Wert"};
 }
 
 std::string DecodeFileText(std::string bytes) {
@@ -313,7 +313,7 @@ Keys Parse(std::string_view text) {
   if (std::all_of(lines.text.begin(), lines.text.end(), [](std::string_view l) { return TrimBlanks(l).empty(); })) {
     return keys;  // an empty file holds no settings
   }
-  if (TrimBlanks(lines.text[0]) != kHeader) throw ParseError(1, "keine Registrierungsdatei (Kopfzeile fehlt)");
+  if (TrimBlanks(lines.text[0]) != kHeader) throw ParseError{1, "keine Registrierungsdatei (Kopfzeile fehlt)"};
   lines.next = 1;
   Key* current = nullptr;
   while (lines.next < lines.text.size()) {
@@ -321,20 +321,20 @@ Keys Parse(std::string_view text) {
     const std::string_view s = TrimBlanks(lines.text[line - 1]);
     if (s.empty() || s.starts_with(';')) continue;
     if (s.starts_with('[')) {
-      if (!s.ends_with(']')) throw ParseError(line, "ungültiger Schlüssel");
+      if (!s.ends_with(']')) throw ParseError{line, "ungültiger Schlüssel"};
       const std::string_view inner = s.substr(1, s.size() - 2);
       const std::string_view hiveName = inner.substr(0, inner.find('\\'));
       int root = 0;
       for (std::size_t i = 0; i < kRootNames.size(); ++i) {
         if (EqualsIgnoreCase(hiveName, kRootNames[i])) root = static_cast<int>(i) + 1;
       }
-      if (root == 0) throw ParseError(line, "unbekannter Registrierungszweig");
+      if (root == 0) throw ParseError{line, "unbekannter Registrierungszweig"};
       const std::string_view path = inner.substr(hiveName.size());
       current = &EnsureKey(keys, root, path);
       continue;
     }
-    if (!s.starts_with('"') && !s.starts_with('@')) throw ParseError(line, "ungültige Zeile");
-    if (!current) throw ParseError(line, "Wert vor dem ersten Schlüssel");
+    if (!s.starts_with('"') && !s.starts_with('@')) throw ParseError{line, "ungültige Zeile"};
+    if (!current) throw ParseError{line, "Wert vor dem ersten Schlüssel"};
     std::size_t pos = 0;
     std::string name;
     if (s[0] == '@') {
@@ -343,7 +343,7 @@ Keys Parse(std::string_view text) {
       name = ParseQuoted(s, pos, line);
     }
     const std::string_view afterName = TrimBlanks(s.substr(pos));
-    if (!afterName.starts_with('=')) throw ParseError(line, "\"=\" fehlt");
+    if (!afterName.starts_with('=')) throw ParseError{line, "\"=\" fehlt"};
     StoredValue value = ParseData(TrimBlanks(afterName.substr(1)), lines, line);
     if (NamedValue* existing = FindValue(*current, name)) {
       existing->value = std::move(value);
