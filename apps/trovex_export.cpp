@@ -256,7 +256,11 @@ int main(int argc, char** argv) {
                  "nur Anhänge mit diesen Dateiendungen, z. B. pdf,docx; all für alle Anhänge");
   cli.add_flag("--embedded,!--no-embedded", o.embedded, "auch in die E-Mail eingebettete Anhänge exportieren");
   cli.add_option("--settings", o.settingsFile, "Einstellungsdatei (Standard: " + DefaultRegistryFile() + ")");
-  CLI11_PARSE(cli, argc, argv);
+  try {
+    cli.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return cli.exit(e) == 0 ? 0 : kExitBadInput;  // --help is a success
+  }
 
   try {
     return Run(o);

@@ -5,4 +5,4 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh trovex-export
-exec build/apps/trovex-export --store samples/mailstore --include-subfolders "$@"
+exec build/apps/trovex-export --store samples/mailstore --include-subfolders --out "${TROVEX_OUT:-out/anhaenge}" "$@"

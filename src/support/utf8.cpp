@@ -49,23 +49,6 @@ Decoded Decode(std::string_view s, std::size_t i) {
   return {cp, need + 1, true};
 }
 
-void Append(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 // Upper-case letters and the distance to their lower-case partner. With
 // step 2 only every other code point from `first` is an upper-case letter
@@ -151,7 +134,7 @@ std::string MapCase(std::string_view s, Map map) {
   for (std::size_t i = 0; i < s.size();) {
     const Decoded d = Decode(s, i);
     if (d.valid) {
-      Append(out, map(d.cp));
+      AppendUtf8(out, map(d.cp));
       i += d.length;
     } else {
       out += s[i++];
@@ -161,6 +144,24 @@ std::string MapCase(std::string_view s, Map map) {
 }
 
 }  // namespace
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
 
 std::size_t CharLengthAt(std::string_view s, std::size_t offset) {
   const Decoded d = Decode(s, offset);
@@ -206,7 +207,7 @@ std::string ValidUtf8(std::string_view s) {
     if (d.valid) {
       out.append(s.substr(i, d.length));
     } else {
-      Append(out, 0xFFFD);
+      AppendUtf8(out, 0xFFFD);
     }
     i += d.length;
   }

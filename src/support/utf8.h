@@ -32,6 +32,9 @@ std::size_t CharLengthAt(std::string_view s, std::size_t offset);
 // above U+10FFFF that only equals the same byte.
 char32_t FoldedCharAt(std::string_view s, std::size_t& offset);
 
+// Appends one code point in UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
+
 // Replaces every byte sequence that is not valid UTF-8 by U+FFFD (one for
 // each maximal ill-formed subpart, as Unicode recommends).
 std::string ValidUtf8(std::string_view s);

@@ -1,24 +1,35 @@
-// Runs the trovex-export program as a user would.
+// Runs the trovex-export program as a user would, over the sample store.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <string>
 
 namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using ::testing::Not;
+using Files = std::set<std::string>;
+
+const fs::path kSampleStore = fs::path(TROVEX_SOURCE_DIR) / "samples" / "mailstore";
 
 struct Result {
   int exitCode = -1;
   std::string out;  // stdout and stderr together
 };
+
+std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
 
 Result RunCli(const std::string& args) {
   const std::string cmd = std::string(TROVEX_EXPORT_EXE) + " " + args + " 2>&1";
@@ -33,44 +44,276 @@ Result RunCli(const std::string& args) {
   return r;
 }
 
-std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
-
 std::string WithoutStamps(const std::string& s) {
   return std::regex_replace(s, std::regex(R"(\d\d:\d\d:\d\d\.\d\d\d: )"), "@");
 }
 
-const fs::path kSampleStore = fs::path(TROVEX_SOURCE_DIR) / "samples" / "mailstore";
-
-TEST(TrovexExportCli, WalksTheSampleStoreWithSubfolders) {
-  const Result r = RunCli("--store " + Quote(kSampleStore) + " --include-subfolders");
-  ASSERT_EQ(r.exitCode, 0) << r.out;
-  const std::string report = WithoutStamps(r.out);
-  EXPECT_THAT(report, HasSubstr(" zu überprüfende Mails...\n@mailstore ("));
-  EXPECT_THAT(report, HasSubstr("\n\nUnterordner: Posteingang\n"));
-  EXPECT_THAT(report, HasSubstr("@hat keinen Anhang.\n"));
-  // No progress bar when stderr is not a terminal.
-  EXPECT_THAT(r.out, ::testing::Not(HasSubstr("\r")));
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-TEST(TrovexExportCli, BadInputGivesAClearErrorAndANonZeroExit) {
-  const fs::path dir = fs::path(::testing::TempDir()) / "cli_bad_input";
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  std::ofstream(dir / "datei.txt") << "x";
-  struct Case {
-    std::string args, message;
+class TrovexExportCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::path(::testing::TempDir()) /
+           ("cli_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+
+  // A run with its own settings file and export folder.
+  Result Export(const std::string& args, const std::string& out = "out") {
+    return RunCli("--settings " + Quote(dir_ / "registry.reg") + " --out " + Quote(dir_ / out) + " " + args);
+  }
+
+  Files Written(const std::string& out = "out") const {
+    Files files;
+    if (!fs::exists(dir_ / out)) return files;
+    for (const auto& e : fs::recursive_directory_iterator(dir_ / out))
+      if (e.is_regular_file()) files.insert(fs::relative(e.path(), dir_ / out).string());
+    return files;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(TrovexExportCli, SubfolderRules) {
+  const struct {
+    std::string rule;
+    Files expected;
+  } cases[] = {
+      {"none",
+       {"ATT00001.ics", "Angebot_2024-0117.pdf", "Anmeldeformular.pdf", "Baustelle_KW45.zip",
+        "Lieferverzug Auftrag 4711.eml", "Protokoll.txt", "Präsentation März.pdf", "Rahmenvertrag_2023.pdf",
+        "Rechnung_RE-2023-0412.pdf", "Vertragsentwurf_v2.docx", "messe-logo.png"}},
+      {"subject",
+       {"Angebot 2024-0117 Visitenkarten/Angebot_2024-0117.pdf", "Bautagebuch KW 45/Baustelle_KW45.zip",
+        "Einladung_ Quartalsgespräch Q1/ATT00001.ics",
+        "Frühjahrsmesse 2024_ Anmeldung für Aussteller/Anmeldeformular.pdf",
+        "Frühjahrsmesse 2024_ Anmeldung für Aussteller/messe-logo.png",
+        "Protokolle der Projektrunden/Protokoll.txt", "Präsentation für den Quartalsbericht/Präsentation März.pdf",
+        "Rahmenvertrag 2023 zur Unterschrift/Rahmenvertrag_2023.pdf",
+        "Rechnung RE-2023-0412/Rechnung_RE-2023-0412.pdf",
+        "Vertragsentwurf Wartungsvertrag, Version 2/Vertragsentwurf_v2.docx",
+        "WG_ Lieferverzug Auftrag 4711/Lieferverzug Auftrag 4711.eml"}},
+      {"sender-name",
+       {"Bauleitung Richter/Baustelle_KW45.zip", "Dr. Sabine Hoffmann/Vertragsentwurf_v2.docx",
+        "Einkauf/Lieferverzug Auftrag 4711.eml", "Koch Logistik Buchhaltung/Rechnung_RE-2023-0412.pdf",
+        "Koch Logistik Vertrieb/Rahmenvertrag_2023.pdf", "Lindner, Petra/Angebot_2024-0117.pdf",
+        "Messe Stuttgart Frühjahrsmesse/Anmeldeformular.pdf", "Messe Stuttgart Frühjahrsmesse/messe-logo.png",
+        "Michael Krüger/Präsentation März.pdf", "Thomas Becker/ATT00001.ics",
+        "projektbuero@muster-handel.de/Protokoll.txt"}},  // no display name: the address
+      {"sender-mail",
+       {"bauleitung@bau-richter.example/Baustelle_KW45.zip",
+        "buchhaltung@koch-logistik.example/Rechnung_RE-2023-0412.pdf",
+        "einkauf@muster-handel.de/Lieferverzug Auftrag 4711.eml", "m.krueger@muster-handel.de/Präsentation März.pdf",
+        "newsletter@messe-stuttgart.example/Anmeldeformular.pdf",
+        "newsletter@messe-stuttgart.example/messe-logo.png", "projektbuero@muster-handel.de/Protokoll.txt",
+        "recht@kanzlei-hoffmann.example/Vertragsentwurf_v2.docx", "thomas.becker@muster-handel.de/ATT00001.ics",
+        "vertrieb@druckerei-lindner.de/Angebot_2024-0117.pdf",
+        "vertrieb@koch-logistik.example/Rahmenvertrag_2023.pdf"}},
+      {"month",
+       {"2023-02/Rahmenvertrag_2023.pdf", "2023-05/Rechnung_RE-2023-0412.pdf", "2024-03/Angebot_2024-0117.pdf",
+        "2024-04/Anmeldeformular.pdf", "2024-04/messe-logo.png", "2024-06/Präsentation März.pdf",
+        "2024-09/Lieferverzug Auftrag 4711.eml", "2024-10/Vertragsentwurf_v2.docx", "2024-11/Baustelle_KW45.zip",
+        "2025-01/Protokoll.txt", "2025-02/ATT00001.ics"}},
+      {"extension",
+       {".DOCX/Vertragsentwurf_v2.docx", ".EML/Lieferverzug Auftrag 4711.eml", ".ICS/ATT00001.ics",
+        ".PDF/Angebot_2024-0117.pdf", ".PDF/Anmeldeformular.pdf", ".PDF/Präsentation März.pdf",
+        ".PDF/Rahmenvertrag_2023.pdf", ".PDF/Rechnung_RE-2023-0412.pdf", ".PNG/messe-logo.png",
+        ".TXT/Protokoll.txt", ".ZIP/Baustelle_KW45.zip"}},
   };
-  const Case cases[] = {
-      {"--store " + Quote(dir / "fehlt"), (dir / "fehlt").string()},         // store missing
-      {"--store " + Quote(dir / "datei.txt"), (dir / "datei.txt").string()},  // store is a file
-      {"--store " + Quote(kSampleStore) + " --folder Gibt/Es/Nicht", "Gibt/Es/Nicht"},
+  for (const auto& c : cases) {
+    const Result r = Export("--include-subfolders --embedded --name-rule original --no-counter --subfolder-rule " +
+                                c.rule,
+                            c.rule);
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(Written(c.rule), c.expected) << c.rule;
+    EXPECT_THAT(r.out, HasSubstr("Es wurden insgesamt 12 Dateien exportiert.")) << c.rule;  // Protokoll.txt twice
+  }
+}
+
+TEST_F(TrovexExportCli, FileNameRules) {
+  const struct {
+    std::string args;
+    Files expected;
+  } cases[] = {
+      {"--name-rule subject",
+       {"Rahmenvertrag 2023 zur Unterschrift_Rahmenvertrag_2023.pdf", "Rechnung RE-2023-0412_Rechnung_RE-2023-0412.pdf"}},
+      {"--name-rule sender-name",
+       {"Koch Logistik Vertrieb_Rahmenvertrag_2023.pdf", "Koch Logistik Buchhaltung_Rechnung_RE-2023-0412.pdf"}},
+      {"--name-rule sender-mail",
+       {"vertrieb@koch-logistik.example_Rahmenvertrag_2023.pdf",
+        "buchhaltung@koch-logistik.example_Rechnung_RE-2023-0412.pdf"}},
+      {"--name-rule pattern --pattern '[ReceivedTime] - [senderNAME]'",
+       {"2023-02-10 - Koch Logistik Vertrieb_Rahmenvertrag_2023.pdf",
+        "2023-05-22 - Koch Logistik Buchhaltung_Rechnung_RE-2023-0412.pdf"}},
+      {"--name-rule -", {"_Rahmenvertrag_2023.pdf", "_Rechnung_RE-2023-0412.pdf"}},  // no rule chosen
+  };
+  int run = 0;
+  for (const auto& c : cases) {
+    const std::string out = "out" + std::to_string(run++);
+    const Result r = Export("--folder Posteingang/Projekte/Archiv --subfolder-rule none " + c.args, out);
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(Written(out), c.expected) << c.args;
+  }
+}
+
+TEST_F(TrovexExportCli, CounterFilterAndEmbeddedOptions) {
+  // Counter off: the second Protokoll.txt of the same mail replaces the first.
+  ASSERT_EQ(Export("--folder Posteingang/Projekte --name-rule original --no-counter").exitCode, 0);
+  EXPECT_EQ(Written(), (Files{"Baustelle_KW45.zip", "Protokoll.txt", "Vertragsentwurf_v2.docx"}));
+  // Counter on, into the same folder again: every file gets the next free number.
+  ASSERT_EQ(Export("--folder Posteingang/Projekte --counter").exitCode, 0);
+  EXPECT_EQ(Written(), (Files{"Baustelle_KW45.zip", "Baustelle_KW45_1.zip", "Protokoll.txt", "Protokoll_1.txt",
+                              "Protokoll_2.txt", "Vertragsentwurf_v2.docx", "Vertragsentwurf_v2_1.docx"}));
+
+  // Only PDF files, and the inline logo of the newsletter only with --embedded.
+  ASSERT_EQ(Export("--include-subfolders --extensions pdf,png --no-embedded", "filter").exitCode, 0);
+  EXPECT_EQ(Written("filter"), (Files{"Angebot_2024-0117.pdf", "Anmeldeformular.pdf", "Präsentation März.pdf",
+                                      "Rahmenvertrag_2023.pdf", "Rechnung_RE-2023-0412.pdf"}));
+  ASSERT_EQ(Export("--include-subfolders --embedded", "embedded").exitCode, 0);  // the stored filter stays
+  EXPECT_TRUE(Written("embedded").count("messe-logo.png"));
+  EXPECT_EQ(Written("embedded").size(), 6u);
+}
+
+TEST_F(TrovexExportCli, FilesCarryTheirMailsReceivedTime) {
+  ASSERT_EQ(Export("--folder Posteingang/Projekte/Archiv --name-rule original").exitCode, 0);
+  struct stat st {};
+  ASSERT_EQ(stat((dir_ / "out" / "Rahmenvertrag_2023.pdf").c_str(), &st), 0);
+  // Received: ... Fri, 10 Feb 2023 15:47:36 +0100
+  std::tm utc{.tm_sec = 36, .tm_min = 47, .tm_hour = 14, .tm_mday = 10, .tm_mon = 1, .tm_year = 123};
+  EXPECT_EQ(st.st_mtime, timegm(&utc));
+}
+
+TEST_F(TrovexExportCli, ReportOfTheWholeStore) {
+  const Result r = Export("--include-subfolders --name-rule original");
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  const std::string report = WithoutStamps(r.out);
+  EXPECT_THAT(report, HasSubstr(std::string(36, '*') + "\nTrovex vom "));
+  EXPECT_THAT(report, HasSubstr("\n14 zu überprüfende Mails...\n@mailstore (2) \n"));
+  EXPECT_THAT(report, HasSubstr("\n\nUnterordner: Posteingang\n\nUnterordner: Projekte\n\nUnterordner: Archiv\n@Mail "));
+  EXPECT_THAT(report, HasSubstr("@Mail \"Bitte um Rückruf\" vom 2024-03-07\n@hat keinen Anhang.\n"));
+  EXPECT_THAT(report, HasSubstr("@wird gespeichert unter:\n" + (dir_ / "out").string() + "\\Protokoll.txt\n"));
+  EXPECT_THAT(report, HasSubstr("@Fertig!\n\nDer Export ist beendet.\n\nEs wurden insgesamt "));
+  EXPECT_THAT(r.out, Not(HasSubstr("\r")));  // no progress bar when stderr is not a terminal
+}
+
+TEST_F(TrovexExportCli, ChoicesAreStoredAndBecomeTheDefaults) {
+  ASSERT_EQ(Export("--subfolder-rule month --name-rule subject --counter --extensions docx,PDF").exitCode, 0);
+  const std::string stored = ReadAll(dir_ / "registry.reg");
+  EXPECT_THAT(stored, HasSubstr("\"AttachFolderOption\"=\"000010\""));
+  EXPECT_THAT(stored, HasSubstr("\"AttachFilenameOption\"=\"01000\""));
+  EXPECT_THAT(stored, HasSubstr("\"AttachNoOverwrite\"=dword:00000001"));
+  EXPECT_THAT(stored, HasSubstr("\"SelectExtensions\"=dword:00000001"));
+  EXPECT_THAT(stored, HasSubstr("\"ExtensionList\"=\".DOCX;.PDF;\""));
+
+  // A run without options takes them from the stored settings.
+  const Result r = RunCli("--settings " + Quote(dir_ / "registry.reg") +
+                          " --folder Posteingang/Projekte/Archiv");
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(Written(), (Files{"2023-02/Rahmenvertrag 2023 zur Unterschrift_Rahmenvertrag_2023.pdf",
+                              "2023-05/Rechnung RE-2023-0412_Rechnung_RE-2023-0412.pdf"}));
+}
+
+TEST_F(TrovexExportCli, DamagedSettingsAreReportedAndKept) {
+  const std::string damaged = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software]\nkaputt\n";
+  std::ofstream(dir_ / "registry.reg") << damaged;
+  const Result r = Export("");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_THAT(r.out, HasSubstr((dir_ / "registry.reg").string()));
+  EXPECT_EQ(ReadAll(dir_ / "registry.reg"), damaged);
+  EXPECT_TRUE(Written().empty());
+}
+
+TEST_F(TrovexExportCli, UnwritableSettingsWarnButTheExportRuns) {
+  std::ofstream(dir_ / "kein-ordner") << "a file where the settings folder should be";
+  const Result r = RunCli("--settings " + Quote(dir_ / "kein-ordner" / "registry.reg") + " --out " +
+                          Quote(dir_ / "out") + " --folder Posteingang/Projekte/Archiv");
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_THAT(r.out, HasSubstr("Warnung: Einstellungen nicht gespeichert"));
+  EXPECT_EQ(Written().size(), 2u);
+}
+
+TEST_F(TrovexExportCli, ErrorEndsTheRunWithAClearMessage) {
+  // A folder where the file should go: the save fails and ends the run.
+  fs::create_directories(dir_ / "out" / "Rahmenvertrag_2023.pdf");
+  const Result r = Export("--folder Posteingang/Projekte/Archiv --name-rule original --no-counter");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_THAT(r.out, HasSubstr("Fehler: Die Anlage kann nicht gespeichert werden."));
+  EXPECT_THAT(r.out, Not(HasSubstr("Fertig!")));
+}
+
+TEST_F(TrovexExportCli, BadInputGivesAClearErrorAndANonZeroExit) {
+  std::ofstream(dir_ / "datei.txt") << "x";
+  const struct {
+    std::string args, message;
+  } cases[] = {
+      {"--store " + Quote(dir_ / "fehlt"), (dir_ / "fehlt").string()},         // store missing
+      {"--store " + Quote(dir_ / "datei.txt"), (dir_ / "datei.txt").string()},  // store is a file
+      {"--folder Gibt/Es/Nicht", "Gibt/Es/Nicht"},
+      {"--subfolder-rule betreff", "betreff"},
       {"--unbekannt", "--unbekannt"},
   };
   for (const auto& c : cases) {
-    const Result r = RunCli(c.args);
-    EXPECT_NE(r.exitCode, 0) << c.args;
+    const Result r = Export(c.args);
+    EXPECT_EQ(r.exitCode, 2) << c.args;
     EXPECT_THAT(r.out, HasSubstr(c.message)) << c.args;
   }
+  EXPECT_TRUE(Written().empty());
+}
+
+TEST_F(TrovexExportCli, CtrlCStopsAfterTheMailUnderWay) {
+  // A store large enough that the run is still going when the signal comes.
+  const fs::path store = dir_ / "store";
+  fs::create_directories(store);
+  const fs::path mail = kSampleStore / "Posteingang" / "2024-03-05 Angebot Druckerei.eml";
+  for (int i = 0; i < 3000; ++i) fs::copy_file(mail, store / ("m" + std::to_string(10000 + i) + ".eml"));
+
+  int pipeFd[2];
+  ASSERT_EQ(pipe(pipeFd), 0);
+  const std::string settings = (dir_ / "registry.reg").string(), out = (dir_ / "out").string(),
+                    storeArg = store.string();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(pipeFd[1], STDOUT_FILENO);
+    dup2(pipeFd[1], STDERR_FILENO);
+    close(pipeFd[0]);
+    execl(TROVEX_EXPORT_EXE, TROVEX_EXPORT_EXE, "--store", storeArg.c_str(), "--out", out.c_str(), "--settings",
+          settings.c_str(), "--counter", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(pipeFd[1]);
+  std::string output;
+  std::array<char, 4096> buf{};
+  bool signalled = false;
+  for (ssize_t n; (n = read(pipeFd[0], buf.data(), buf.size())) > 0;) {
+    output.append(buf.data(), static_cast<size_t>(n));
+    if (!signalled && output.find("wird gespeichert unter:") != std::string::npos) {
+      kill(pid, SIGINT);
+      signalled = true;
+    }
+  }
+  close(pipeFd[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status)) << output;
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  const std::string report = WithoutStamps(output);
+  EXPECT_THAT(report, HasSubstr("@Abgebrochen...\n"));
+  EXPECT_THAT(report, HasSubstr("@Fertig!\n\nDer Export ist beendet."));
+  // The summary counts exactly the files written, fewer than the store holds.
+  const std::smatch m = [&] {
+    std::smatch match;
+    std::regex_search(report, match, std::regex("insgesamt (\\d+) Dateien"));
+    return match;
+  }();
+  ASSERT_EQ(m.size(), 2u);
+  const size_t written = std::stoul(m[1]);
+  EXPECT_EQ(written, std::distance(fs::directory_iterator(dir_ / "out"), fs::directory_iterator()));
+  EXPECT_LT(written, 3000u);
+  EXPECT_GE(written, 1u);
 }
 
 }  // namespace

@@ -7,21 +7,12 @@
 
 #include "support/message_box.h"
 
+#include "testing/env.h"
+
 namespace trovex {
 namespace {
 
-// Sets or (with nullptr) removes a variable of the process environment.
-void SetEnv(const char* name, const char* value) {
-#ifdef _WIN32
-  _putenv_s(name, value ? value : "");
-#else
-  if (value) {
-    ::setenv(name, value, 1);
-  } else {
-    ::unsetenv(name);
-  }
-#endif
-}
+using testing::SetEnv;
 
 TEST(ReplaceText, ReplacesLeftToRightWithoutRescanning) {
   struct Case {

@@ -18,21 +18,12 @@
 #include "support/posix/file_registry.h"
 #endif
 
+#include "testing/env.h"
+
 namespace trovex::wizard {
 namespace {
 
-// Sets or (with nullptr) removes a variable of the process environment.
-void SetEnv(const char* name, const char* value) {
-#ifdef _WIN32
-  _putenv_s(name, value ? value : "");
-#else
-  if (value) {
-    ::setenv(name, value, 1);
-  } else {
-    ::unsetenv(name);
-  }
-#endif
-}
+using testing::SetEnv;
 
 // Values by hive, key and name; logs every access in order.
 class MemoryRegistry final : public Registry {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "outlook/mail_store_loader.h"
+#include "testing/temp_dir.h"
 #include "outlook/store_binding.h"
 #include "support/date_time.h"
 
@@ -28,30 +29,11 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 using Lines = std::vector<std::string>;
 
+using testing::TempDir;
+
 const fs::path kCorpus = TROVEX_CORPUS_DIR;
 const fs::path kSamples = fs::path(TROVEX_SOURCE_DIR) / "samples" / "mailstore";
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "trovex-eml-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  const fs::path& path() const { return path_; }
-  fs::path Write(const std::string& name, std::string_view bytes) const {
-    const fs::path file = path_ / name;
-    std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return file;
-  }
-
- private:
-  fs::path path_;
-};
 
 // A literal that holds NUL bytes, without the terminating one.
 template <size_t N>

@@ -1,4 +1,5 @@
 #include "outlook/mail_store_loader.h"
+#include "testing/temp_dir.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -15,34 +16,20 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
+using testing::TempDir;
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "trovex-loader-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+// Creates `relative` below `dir` with its parent directories; a trailing "/"
+// makes a directory.
+void Add(const TempDir& dir, const std::string& relative) {
+  const fs::path full = dir.path() / relative;
+  if (relative.ends_with('/')) {
+    fs::create_directories(full);
+  } else {
+    fs::create_directories(full.parent_path());
+    std::ofstream(full) << "Subject: x\n\nx\n";
   }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  const fs::path& path() const { return path_; }
-  // Creates `relative` with its parent directories; a trailing "/" makes a
-  // directory.
-  void Add(const std::string& relative) const {
-    const fs::path full = path_ / relative;
-    if (relative.ends_with('/')) {
-      fs::create_directories(full);
-    } else {
-      fs::create_directories(full.parent_path());
-      std::ofstream(full) << "Subject: x\n\nx\n";
-    }
-  }
+}
 
- private:
-  fs::path path_;
-};
 
 // One line per folder ("A/B/") followed by its items ("A/B/name class"), in
 // store order; an item that is read as a mail is marked "+file". The root
@@ -94,7 +81,7 @@ mailstore/Posteingang/Projekte/Archiv/2023-05-22 Rechnung.eml IPM.Note +file
 
 TEST(LoaderTest, RootNamedAfterTheResolvedDirectory) {
   const TempDir dir;
-  dir.Add("Postfach/");
+  Add(dir, "Postfach/");
   const fs::path previous = fs::current_path();
   fs::current_path(dir.path() / "Postfach");
   std::string name;
@@ -115,7 +102,7 @@ TEST(LoaderTest, SortsBytewiseSkipsHiddenAndClassifiesByExtension) {
   for (const char* entry : {"B.eml", "a.eml", "_x.eml", "MAIL.EML", "Z/", "b/", "Ärger/", "termin.ICS",
                             "karte.vcf", "Bericht.PDF", "archiv.tar.gz", "README", "punkt.", ".hidden.eml",
                             ".git/", "b/.DS_Store", "b/inner.eml"})
-    dir.Add(entry);
+    Add(dir, entry);
   fs::create_directory_symlink(dir.path() / "b", dir.path() / "link-to-b");  // followed
   fs::create_directory_symlink(dir.path(), dir.path() / "b" / "loop");       // back to an ancestor
   fs::create_symlink(dir.path() / "missing.eml", dir.path() / "dangling.eml");
@@ -156,7 +143,7 @@ TEST(LoaderTest, MaildirFoldersAndMaildirPlusPlusNesting) {
            ".R&D/cur/x",                                      // a plain "&" is kept
            "Ablage/nested.eml", "Ablage/notiz.txt",           // an ordinary folder inside the Maildir
        })
-    dir.Add(entry);
+    Add(dir, entry);
 
   EXPECT_EQ(Dump(LoadMailStore(dir.path()), ""), R"(
 /
@@ -203,7 +190,7 @@ TEST(LoaderTest, CorpusMaildir) {
 
 TEST(LoaderTest, ErrorsNameThePathAndTheReason) {
   const TempDir dir;
-  dir.Add("datei.eml");
+  Add(dir, "datei.eml");
   const struct {
     fs::path path;
     std::string message;
@@ -227,7 +214,7 @@ TEST(LoaderTest, UnreadableSubfolderIsAnError) {
   if (::geteuid() == 0)
     GTEST_SKIP() << "root reads every directory, so permissions cannot make one unreadable";
   const TempDir dir;
-  dir.Add("Posteingang/Privat/a.eml");
+  Add(dir, "Posteingang/Privat/a.eml");
   const fs::path locked = fs::canonical(dir.path()) / "Posteingang" / "Privat";
   fs::permissions(locked, fs::perms::none);
   try {

@@ -1,4 +1,5 @@
 #include "support/posix/file_registry.h"
+#include "testing/temp_dir.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,28 +16,13 @@
 namespace trovex {
 namespace {
 
+using testing::TempDir;
+
 namespace fs = std::filesystem;
 
 constexpr RegistryRoot kUser = RegistryRoot::CurrentUser;
 constexpr std::string_view kKey = "Software\\Quellmark Software\\MSO_Attachments";
 
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/trovex_reg_XXXXXX";
-    if (!::mkdtemp(pattern)) throw std::runtime_error("mkdtemp");
-    path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(path_, ec);
-  }
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -52,7 +38,7 @@ void WriteAll(const std::string& path, std::string_view text) {
 class FileRegistryTest : public ::testing::Test {
  protected:
   TempDir dir_;
-  std::string file_ = dir_.Path() + "/trovex/registry.reg";
+  std::string file_ = dir_.path().string() + "/trovex/registry.reg";
   FileRegistry reg_{file_};
 };
 
@@ -137,7 +123,7 @@ TEST_F(FileRegistryTest, TextsWithLineBreaksRoundTrip) {
 }
 
 TEST_F(FileRegistryTest, ReadsWhatRegeditWrites) {
-  fs::create_directories(dir_.Path() + "/trovex");
+  fs::create_directories(dir_.path().string() + "/trovex");
   WriteAll(file_,
            "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n"
            "\r\n"
@@ -188,7 +174,7 @@ TEST_F(FileRegistryTest, DamagedFileFailsEveryAccessAndStaysUntouched) {
       {header + "[HKEY_CURRENT_USER\\Software\n", 3},                  // bracket not closed
       {header + section + "\"A\"\n", 4},                               // no "="
   };
-  fs::create_directories(dir_.Path() + "/trovex");
+  fs::create_directories(dir_.path().string() + "/trovex");
   for (const auto& c : cases) {
     WriteAll(file_, c.content);
     const std::string where = "Zeile " + std::to_string(c.line) + ":";
@@ -210,7 +196,7 @@ TEST_F(FileRegistryTest, DamagedFileFailsEveryAccessAndStaysUntouched) {
 }
 
 TEST_F(FileRegistryTest, EmptyFileIsAnEmptyRegistry) {
-  fs::create_directories(dir_.Path() + "/trovex");
+  fs::create_directories(dir_.path().string() + "/trovex");
   WriteAll(file_, "");
   EXPECT_EQ(reg_.ReadRegString(kUser, kKey, "A"), "");
   EXPECT_TRUE(reg_.WriteRegString(kUser, kKey, "A", "x"));
@@ -225,7 +211,7 @@ TEST_F(FileRegistryTest, UnreadableFileIsAnError) {
 
 TEST(FileRegistryWrite, FailsWithAReasonWhenTheFolderCannotBeMade) {
   TempDir dir;
-  const std::string blocker = dir.Path() + "/config";
+  const std::string blocker = dir.path().string() + "/config";
   WriteAll(blocker, "a file, not a folder");
   FileRegistry reg(blocker + "/trovex/registry.reg");
   EXPECT_EQ(reg.ReadRegString(kUser, kKey, "A"), "");
@@ -236,12 +222,12 @@ TEST(FileRegistryWrite, FailsWithAReasonWhenTheFolderCannotBeMade) {
 
 TEST(FileRegistryWrite, ReadOnlyFolderKeepsTheOldFile) {
   TempDir dir;
-  const std::string file = dir.Path() + "/registry.reg";
+  const std::string file = dir.path().string() + "/registry.reg";
   FileRegistry reg(file);
   ASSERT_TRUE(reg.WriteRegString(kUser, kKey, "A", "old"));
   const std::string before = ReadAll(file);
-  ::chmod(dir.Path().c_str(), 0555);
-  if (::access(dir.Path().c_str(), W_OK) == 0) {
+  ::chmod(dir.path().string().c_str(), 0555);
+  if (::access(dir.path().string().c_str(), W_OK) == 0) {
     GTEST_SKIP() << "permissions do not bind this user (root); the regular-file parent test covers the failure";
   }
   EXPECT_FALSE(reg.WriteRegString(kUser, kKey, "A", "new"));
@@ -254,8 +240,8 @@ TEST(FileRegistryWrite, ReadOnlyFolderKeepsTheOldFile) {
 
 TEST(FileRegistryWrite, ReplacesTheFileAtomicallyAndKeepsLinksAndMode) {
   TempDir dir;
-  const std::string real = dir.Path() + "/dotfiles/registry.reg";
-  const std::string link = dir.Path() + "/registry.reg";
+  const std::string real = dir.path().string() + "/dotfiles/registry.reg";
+  const std::string link = dir.path().string() + "/registry.reg";
   FileRegistry(real).WriteRegString(kUser, kKey, "A", "1");
   ::chmod(real.c_str(), 0640);
   fs::create_symlink(real, link);
@@ -265,7 +251,7 @@ TEST(FileRegistryWrite, ReplacesTheFileAtomicallyAndKeepsLinksAndMode) {
   EXPECT_EQ(FileRegistry(real).ReadRegString(kUser, kKey, "A"), "2");
   EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  for (const auto& entry : fs::directory_iterator(dir.Path() + "/dotfiles")) {
+  for (const auto& entry : fs::directory_iterator(dir.path().string() + "/dotfiles")) {
     EXPECT_EQ(entry.path().filename(), "registry.reg") << "left behind: " << entry.path();
   }
 }
@@ -318,19 +304,19 @@ TEST(UserDirFromText, ReadsTheLastAssignment) {
 TEST(PersonalFolder, UsesUserDirsThenTheVariableThenHome) {
   TempDir dir;
   FakeEnv env;
-  env.vars = {{"HOME", dir.Path() + "/home/"}, {"XDG_CONFIG_HOME", dir.Path() + "/cfg"}};
-  EXPECT_EQ(posix::PersonalFolder(env.Lookup()), dir.Path() + "/home");  // no file, no variable
+  env.vars = {{"HOME", dir.path().string() + "/home/"}, {"XDG_CONFIG_HOME", dir.path().string() + "/cfg"}};
+  EXPECT_EQ(posix::PersonalFolder(env.Lookup()), dir.path().string() + "/home");  // no file, no variable
 
   env.vars["XDG_DOCUMENTS_DIR"] = "/var/docs/";
   EXPECT_EQ(posix::PersonalFolder(env.Lookup()), "/var/docs");
 
-  fs::create_directories(dir.Path() + "/cfg");
-  WriteAll(dir.Path() + "/cfg/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente/\"\n");
-  EXPECT_EQ(posix::PersonalFolder(env.Lookup()), dir.Path() + "/home/Dokumente");
+  fs::create_directories(dir.path().string() + "/cfg");
+  WriteAll(dir.path().string() + "/cfg/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente/\"\n");
+  EXPECT_EQ(posix::PersonalFolder(env.Lookup()), dir.path().string() + "/home/Dokumente");
 
   env.vars.erase("XDG_CONFIG_HOME");  // then ~/.config is the place
-  fs::create_directories(dir.Path() + "/home/.config");
-  WriteAll(dir.Path() + "/home/.config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"/data/Documents\"\n");
+  fs::create_directories(dir.path().string() + "/home/.config");
+  WriteAll(dir.path().string() + "/home/.config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"/data/Documents\"\n");
   EXPECT_EQ(posix::PersonalFolder(env.Lookup()), "/data/Documents");
 }
 
