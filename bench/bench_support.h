@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <sys/statfs.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -102,14 +103,24 @@ inline long MaxRssKb() {
   return usage.ru_maxrss;
 }
 
+// Peak RSS seen before the last ResetPeakRss, which also resets ru_maxrss.
+inline long& PeakBeforeResetKb() {
+  static long kb = 0;
+  return kb;
+}
+
 // Resets VmHWM to the current RSS, so the peak of one phase can be read
 // alone (Linux 4.0+); false where the kernel refuses.
 inline bool ResetPeakRss() {
+  PeakBeforeResetKb() = std::max({PeakBeforeResetKb(), PeakRssKb(), MaxRssKb()});
   std::ofstream out("/proc/self/clear_refs");
   out << "5";
   out.flush();
   return static_cast<bool>(out);
 }
+
+// The peak over the whole process, resets notwithstanding.
+inline long ProcessPeakRssKb() { return std::max({PeakBeforeResetKb(), PeakRssKb(), MaxRssKb()}); }
 
 inline double Mb(double bytes) { return bytes / (1024.0 * 1024.0); }
 

@@ -82,7 +82,11 @@ CivilTime LocalNow() {
   const auto now = system_clock::now();
   const std::time_t secs = system_clock::to_time_t(now);
   std::tm tm{};
+#ifdef _WIN32
+  localtime_s(&tm, &secs);
+#else
   localtime_r(&secs, &tm);
+#endif
   CivilTime t;
   t.year = tm.tm_year + 1900;
   t.month = tm.tm_mon + 1;
