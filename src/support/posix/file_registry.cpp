@@ -518,6 +518,14 @@ NamedValue* FindStored(Keys& keys, RegistryRoot root, std::string_view key, std:
   return k ? FindValue(*k, name) : nullptr;
 }
 
+bool StoreKeys(const std::string& file, std::string& error, Keys keys) {
+  if (const std::error_code ec = ReplaceFile(file, Serialize(std::move(keys)))) {
+    error = fmt::format("Die Einstellungsdatei \"{}\" konnte nicht geschrieben werden: {}", file, ec.message());
+    return false;
+  }
+  return true;
+}
+
 bool WriteValue(const std::string& file, std::string& error, RegistryRoot root, std::string_view key,
                 std::string_view name, const StoredValue& value) {
   Keys keys = LoadKeys(file);
@@ -537,9 +545,16 @@ bool WriteValue(const std::string& file, std::string& error, RegistryRoot root, 
   } else {
     k.values.push_back({std::string(name), value});
   }
-  if (const std::error_code ec = ReplaceFile(file, Serialize(std::move(keys)))) {
-    error = fmt::format("Die Einstellungsdatei \"{}\" konnte nicht geschrieben werden: {}", file, ec.message());
-    return false;
+  return StoreKeys(file, error, std::move(keys));
+}
+
+// The key itself or one below it, compared component by component.
+bool InSubtree(const Key& k, int root, const std::vector<std::string>& path) {
+  if (k.root != root) return false;
+  const std::vector<std::string> parts = Components(k.path);
+  if (parts.size() < path.size()) return false;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    if (!EqualsIgnoreCase(parts[i], path[i])) return false;
   }
   return true;
 }
@@ -575,6 +590,37 @@ bool FileRegistry::WriteRegString(RegistryRoot root, std::string_view key, std::
 
 bool FileRegistry::WriteRegBool(RegistryRoot root, std::string_view key, std::string_view name, bool value) {
   return WriteValue(file_, lastWriteError_, root, key, name, {ValueKind::Dword, {}, value ? 1u : 0u});
+}
+
+std::optional<std::uint32_t> FileRegistry::ReadRegDword(RegistryRoot root, std::string_view key,
+                                                        std::string_view name) {
+  Keys keys = LoadKeys(file_);
+  if (!ValidRoot(root)) return std::nullopt;
+  const NamedValue* v = FindStored(keys, root, key, name);
+  if (!v || v->value.kind != ValueKind::Dword) return std::nullopt;
+  return v->value.dword;
+}
+
+bool FileRegistry::WriteRegDword(RegistryRoot root, std::string_view key, std::string_view name,
+                                 std::uint32_t value) {
+  return WriteValue(file_, lastWriteError_, root, key, name, {ValueKind::Dword, {}, value});
+}
+
+bool FileRegistry::KeyExists(RegistryRoot root, std::string_view key) {
+  Keys keys = LoadKeys(file_);
+  return ValidRoot(root) && FindKey(keys, static_cast<int>(root), KeyPath(key)) != nullptr;
+}
+
+bool FileRegistry::DeleteKey(RegistryRoot root, std::string_view key) {
+  Keys keys = LoadKeys(file_);
+  lastWriteError_.clear();
+  const std::vector<std::string> path = Components(key);
+  if (!ValidRoot(root) || path.empty()) return false;
+  const int r = static_cast<int>(root);
+  const auto removed = std::remove_if(keys.begin(), keys.end(), [&](const Key& k) { return InSubtree(k, r, path); });
+  if (removed == keys.end()) return false;
+  keys.erase(removed, keys.end());
+  return StoreKeys(file_, lastWriteError_, std::move(keys));
 }
 
 }  // namespace trovex

@@ -3,6 +3,8 @@
 // and from Windows with regedit.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,8 +33,13 @@ class FileRegistry final : public Registry {
   bool WriteRegString(RegistryRoot root, std::string_view key, std::string_view name,
                       std::string_view value) override;
   bool WriteRegBool(RegistryRoot root, std::string_view key, std::string_view name, bool value) override;
+  std::optional<std::uint32_t> ReadRegDword(RegistryRoot root, std::string_view key, std::string_view name) override;
+  bool WriteRegDword(RegistryRoot root, std::string_view key, std::string_view name, std::uint32_t value) override;
+  bool KeyExists(RegistryRoot root, std::string_view key) override;
+  // Also false (with LastWriteError) when the file cannot be replaced.
+  bool DeleteKey(RegistryRoot root, std::string_view key) override;
 
-  // Why the last write returned false, for the user; empty after a write
+  // Why the last write or delete returned false, for the user; empty after a write
   // that succeeded.
   const std::string& LastWriteError() const { return lastWriteError_; }
 

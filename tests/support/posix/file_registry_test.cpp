@@ -103,6 +103,50 @@ TEST_F(FileRegistryTest, ValuesOfAnotherType) {
   EXPECT_FALSE(reg_.ReadRegBool(kUser, kKey, "Text"));
 }
 
+TEST_F(FileRegistryTest, DwordsAreKeptAsTheyAreWritten) {
+  ASSERT_TRUE(reg_.WriteRegDword(kUser, kKey, "LoadBehavior", 3));
+  ASSERT_TRUE(reg_.WriteRegDword(kUser, kKey, "Max", 0xFFFFFFFFu));
+  ASSERT_TRUE(reg_.WriteRegString(kUser, kKey, "Text", "3"));
+  EXPECT_EQ(reg_.ReadRegDword(kUser, kKey, "loadbehavior"), 3u);
+  EXPECT_EQ(reg_.ReadRegDword(kUser, kKey, "Max"), 0xFFFFFFFFu);
+  EXPECT_TRUE(reg_.ReadRegBool(kUser, kKey, "LoadBehavior"));     // any number but 0
+  EXPECT_EQ(reg_.ReadRegDword(kUser, kKey, "Text"), std::nullopt);  // another type
+  EXPECT_EQ(reg_.ReadRegDword(kUser, kKey, "Missing"), std::nullopt);
+  EXPECT_EQ(reg_.ReadRegDword(kUser, "Software\\Nowhere", "LoadBehavior"), std::nullopt);
+  EXPECT_EQ(reg_.ReadRegDword(static_cast<RegistryRoot>(7), kKey, "LoadBehavior"), std::nullopt);
+  EXPECT_FALSE(reg_.WriteRegDword(static_cast<RegistryRoot>(7), kKey, "LoadBehavior", 1));
+  const std::string text = ReadAll(file_);
+  EXPECT_NE(text.find("\"LoadBehavior\"=dword:00000003\n\"Max\"=dword:ffffffff\n"), std::string::npos) << text;
+}
+
+TEST_F(FileRegistryTest, KeysExistWithTheirParentsAndAreDeletedWithTheirSubkeys) {
+  const std::string addIn = "Software\\Microsoft\\Office\\Outlook\\AddIns\\QM_MSOAddIn.MSOAddIn";
+  ASSERT_TRUE(reg_.WriteRegString(kUser, addIn, "FriendlyName", "Trovex"));
+  ASSERT_TRUE(reg_.WriteRegBool(kUser, addIn + "\\CommandBars\\Bar1", "Visible", true));
+  ASSERT_TRUE(reg_.WriteRegString(kUser, addIn + "X", "FriendlyName", "a sibling with the same start"));
+  ASSERT_TRUE(reg_.WriteRegString(RegistryRoot::LocalMachine, addIn, "FriendlyName", "machine"));
+
+  EXPECT_TRUE(reg_.KeyExists(kUser, "software\\microsoft\\office"));  // a parent, any case
+  EXPECT_TRUE(reg_.KeyExists(kUser, addIn + "\\CommandBars"));
+  EXPECT_FALSE(reg_.KeyExists(kUser, addIn + "\\Controls"));
+  EXPECT_FALSE(reg_.KeyExists(RegistryRoot::ClassesRoot, addIn));
+  EXPECT_FALSE(reg_.KeyExists(static_cast<RegistryRoot>(0), addIn));
+
+  EXPECT_TRUE(reg_.DeleteKey(kUser, "SOFTWARE\\Microsoft\\Office\\Outlook\\AddIns\\qm_msoaddin.msoaddin"));
+  EXPECT_FALSE(reg_.KeyExists(kUser, addIn));
+  EXPECT_FALSE(reg_.KeyExists(kUser, addIn + "\\CommandBars\\Bar1"));
+  EXPECT_EQ(reg_.ReadRegString(kUser, addIn + "X", "FriendlyName"), "a sibling with the same start");
+  EXPECT_TRUE(reg_.KeyExists(kUser, "Software\\Microsoft\\Office\\Outlook\\AddIns"));  // the parent stays
+  EXPECT_EQ(reg_.ReadRegString(RegistryRoot::LocalMachine, addIn, "FriendlyName"), "machine");  // other hive
+  EXPECT_EQ(reg_.LastWriteError(), "");
+
+  EXPECT_FALSE(reg_.DeleteKey(kUser, addIn));  // gone already
+  EXPECT_FALSE(reg_.DeleteKey(kUser, ""));     // never a whole hive
+  EXPECT_FALSE(reg_.DeleteKey(kUser, "\\"));
+  EXPECT_FALSE(reg_.DeleteKey(static_cast<RegistryRoot>(7), addIn));
+  EXPECT_TRUE(reg_.KeyExists(kUser, "Software"));
+}
+
 TEST_F(FileRegistryTest, UnknownHiveReadsDefaultsAndRefusesWrites) {
   const auto none = static_cast<RegistryRoot>(7);
   EXPECT_FALSE(reg_.WriteRegString(none, kKey, "A", "x"));
@@ -191,6 +235,10 @@ TEST_F(FileRegistryTest, DamagedFileFailsEveryAccessAndStaysUntouched) {
     expectError([&] { reg_.ReadRegBool(kUser, kKey, "A"); });
     expectError([&] { reg_.WriteRegString(kUser, kKey, "A", "y"); });
     expectError([&] { reg_.WriteRegBool(kUser, kKey, "B", true); });
+    expectError([&] { reg_.ReadRegDword(kUser, kKey, "A"); });
+    expectError([&] { reg_.WriteRegDword(kUser, kKey, "B", 1); });
+    expectError([&] { reg_.KeyExists(kUser, kKey); });
+    expectError([&] { reg_.DeleteKey(kUser, kKey); });
     EXPECT_EQ(ReadAll(file_), c.content);
   }
 }

@@ -1,0 +1,130 @@
+// Move-only owners of Win32 and OLE Automation handles: one alias per
+// handle type, so that every handle is released exactly once on every path.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <string_view>
+#include <utility>
+
+namespace trovex::win32 {
+
+// Owns one handle described by Traits (the type, its "none" value and how
+// to release it).
+template <typename Traits>
+class UniqueHandle {
+ public:
+  using Type = typename Traits::Type;
+
+  UniqueHandle() noexcept = default;
+  explicit UniqueHandle(Type h) noexcept : h_(h) {}
+  UniqueHandle(UniqueHandle&& other) noexcept : h_(other.Release()) {}
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    if (this != &other) Reset(other.Release());
+    return *this;
+  }
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+  ~UniqueHandle() { Reset(); }
+
+  Type Get() const noexcept { return h_; }
+  explicit operator bool() const noexcept { return h_ != Traits::None(); }
+  // For out-parameters: releases what is held first.
+  Type* Put() noexcept {
+    Reset();
+    return &h_;
+  }
+  [[nodiscard]] Type Release() noexcept { return std::exchange(h_, Traits::None()); }
+  void Reset(Type h = Traits::None()) noexcept {
+    const Type old = std::exchange(h_, h);
+    if (old != Traits::None()) Traits::Close(old);
+  }
+
+ private:
+  Type h_ = Traits::None();
+};
+
+struct HkeyTraits {
+  using Type = HKEY;
+  static Type None() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { ::RegCloseKey(h); }
+};
+
+// Kernel handles whose "none" is null (events, processes, mappings).
+struct HandleTraits {
+  using Type = HANDLE;
+  static Type None() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { ::CloseHandle(h); }
+};
+
+// CreateFileW and FindFirstFileW report failure as INVALID_HANDLE_VALUE.
+struct FileHandleTraits {
+  using Type = HANDLE;
+  static Type None() noexcept { return INVALID_HANDLE_VALUE; }
+  static void Close(Type h) noexcept { ::CloseHandle(h); }
+};
+
+struct HmoduleTraits {
+  using Type = HMODULE;
+  static Type None() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { ::FreeLibrary(h); }
+};
+
+struct HiconTraits {
+  using Type = HICON;
+  static Type None() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { ::DestroyIcon(h); }
+};
+
+struct BstrTraits {
+  using Type = BSTR;
+  static Type None() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { ::SysFreeString(h); }
+};
+
+using unique_hkey = UniqueHandle<HkeyTraits>;
+using unique_handle = UniqueHandle<HandleTraits>;
+using unique_hfile = UniqueHandle<FileHandleTraits>;
+using unique_hmodule = UniqueHandle<HmoduleTraits>;
+using unique_hicon = UniqueHandle<HiconTraits>;
+using unique_bstr = UniqueHandle<BstrTraits>;
+
+// A BSTR holding `text`; throws std::bad_alloc when the system has no memory.
+unique_bstr MakeBstr(std::wstring_view text);
+
+// Owns a VARIANT and clears it (releasing strings, objects, arrays) once.
+class unique_variant {
+ public:
+  unique_variant() noexcept { ::VariantInit(&v_); }
+  unique_variant(unique_variant&& other) noexcept : v_(other.v_) { ::VariantInit(&other.v_); }
+  unique_variant& operator=(unique_variant&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      v_ = other.v_;
+      ::VariantInit(&other.v_);
+    }
+    return *this;
+  }
+  unique_variant(const unique_variant&) = delete;
+  unique_variant& operator=(const unique_variant&) = delete;
+  ~unique_variant() { ::VariantClear(&v_); }
+
+  const VARIANT& Get() const noexcept { return v_; }
+  VARIANT& Get() noexcept { return v_; }
+  VARTYPE Type() const noexcept { return v_.vt; }
+  // For out-parameters (Invoke's result): clears what is held first.
+  VARIANT* Put() noexcept {
+    Reset();
+    return &v_;
+  }
+  void Reset() noexcept {
+    ::VariantClear(&v_);
+    ::VariantInit(&v_);
+  }
+
+ private:
+  VARIANT v_;
+};
+
+}  // namespace trovex::win32

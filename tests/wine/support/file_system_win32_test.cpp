@@ -1,0 +1,184 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "support/date_time.h"
+#include "support/file_system.h"
+#include "support/native_path.h"
+#include "support/win32/wide_string.h"
+#include "support/win32/win32_handles.h"
+
+namespace trovex {
+namespace {
+
+using win32::Utf8FromWide;
+using win32::WideFromUtf8;
+
+std::wstring CurrentDirectory() {
+  wchar_t buffer[MAX_PATH * 4] = {};
+  ::GetCurrentDirectoryW(static_cast<DWORD>(std::size(buffer)), buffer);
+  return buffer;
+}
+
+// A fresh folder below %TEMP% in the engine's form (no trailing "\"),
+// removed with everything in it afterwards.
+class Win32FileSystemTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH + 1, temp);
+    root_ = Utf8FromWide(temp) + "trovex-wsup-" + std::to_string(::GetCurrentProcessId()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    ASSERT_TRUE(::CreateDirectoryW(NativePath(root_).c_str(), nullptr));
+  }
+  void TearDown() override {
+    // Deepest first; every path through NativePath, as they may be long.
+    for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
+      ::DeleteFileW(NativePath(*it).c_str());
+      ::RemoveDirectoryW(NativePath(*it).c_str());
+    }
+    ::RemoveDirectoryW(NativePath(root_).c_str());
+  }
+
+  // Writes `bytes` through the wide API, as Outlook would.
+  std::string WriteFile(const std::string& path, std::string_view bytes = "x") {
+    created_.push_back(path);
+    win32::unique_hfile file(::CreateFileW(NativePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    EXPECT_TRUE(file) << path;
+    DWORD written = 0;
+    ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    return path;
+  }
+
+  static FILETIME LastWriteTime(const std::string& path) {
+    win32::unique_hfile file(::CreateFileW(NativePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FILETIME created{}, accessed{}, written{};
+    EXPECT_TRUE(::GetFileTime(file.Get(), &created, &accessed, &written)) << path;
+    return written;
+  }
+
+  std::string root_;
+  std::vector<std::string> created_;
+  FileSystem& fs = RealFileSystem();
+};
+
+TEST(NativePath, LongAbsolutePathsGetTheExtendedLengthPrefix) {
+  const std::string deep = "C:\\" + std::string(250, 'a');  // 253 characters, over 248
+  struct Case {
+    std::string path;
+    std::wstring native;
+  };
+  const Case cases[] = {
+      {"C:\\Export\\Anhänge", L"C:\\Export\\Anh\u00e4nge"},                           // short: as it is
+      {"Export/a.pdf", L"Export/a.pdf"},                                               // relative: as it is
+      {deep, L"\\\\?\\" + WideFromUtf8(deep)},                                         // long drive path
+      {"C:/" + std::string(250, 'a'), L"\\\\?\\" + WideFromUtf8(deep)},                // "/" normalised first
+      {"C:\\x\\..\\" + std::string(250, 'a'), L"\\\\?\\" + WideFromUtf8(deep)},        // so is ".."
+      {"\\\\srv\\share\\" + std::string(250, 'b'),
+       L"\\\\?\\UNC\\srv\\share\\" + std::wstring(250, L'b')},                          // long UNC path
+      {"\\\\?\\" + deep, L"\\\\?\\" + WideFromUtf8(deep)},                             // already prefixed
+  };
+  for (const auto& c : cases) EXPECT_EQ(NativePath(c.path).wstring(), c.native) << c.path;
+}
+
+TEST_F(Win32FileSystemTest, TellsFilesFromDirectories) {
+  const std::string file = WriteFile(root_ + "\\a.txt");
+  EXPECT_TRUE(fs.FileExists(file));
+  EXPECT_FALSE(fs.DirectoryExists(file));
+  EXPECT_TRUE(fs.DirectoryExists(root_));
+  EXPECT_FALSE(fs.FileExists(root_));
+  EXPECT_FALSE(fs.FileExists(root_ + "\\missing.txt"));
+  EXPECT_FALSE(fs.DirectoryExists(root_ + "\\missing"));
+  EXPECT_FALSE(fs.CreateDirectory(root_));  // exists already
+  EXPECT_FALSE(fs.CreateDirectory(root_ + "\\missing\\below"));  // one level only
+}
+
+TEST_F(Win32FileSystemTest, LongPathsWorkThroughCreateSubDirsAndEveryCall) {
+  std::string deep = root_;
+  for (int level = 0; WideFromUtf8(deep).size() < 300; ++level) {
+    deep += "\\Ordner " + std::to_string(level) + " mit langem Namen äöü";
+    created_.push_back(deep);
+  }
+  const std::wstring before = CurrentDirectory();
+  ASSERT_TRUE(CreateSubDirs(fs, deep + "\\"));
+  EXPECT_EQ(CurrentDirectory(), before);  // the directory is never changed
+  EXPECT_TRUE(fs.DirectoryExists(deep));
+
+  const std::string file = WriteFile(deep + "\\Anhang.pdf");
+  ASSERT_GT(WideFromUtf8(file).size(), 300u);
+  EXPECT_TRUE(fs.FileExists(file));
+  fs.SetLastWriteTime(file, CivilToOleDate({2023, 11, 5, 14, 30, 15, 0}));
+  SYSTEMTIME utc{};
+  const FILETIME written = LastWriteTime(file);
+  ASSERT_TRUE(::FileTimeToSystemTime(&written, &utc));
+  EXPECT_EQ(utc.wYear, 2023);
+  EXPECT_EQ(utc.wMonth, 11);
+}
+
+// The written UTC time, taken back to local time by the inverse call,
+// gives the local time asked for, to the millisecond, in winter and summer.
+TEST_F(Win32FileSystemTest, SetLastWriteTimeTakesLocalTime) {
+  const std::string file = WriteFile(root_ + "\\t.txt");
+  const CivilTime cases[] = {
+      {2024, 1, 15, 12, 0, 0, 0},      // winter time
+      {2024, 7, 1, 12, 0, 0, 250},     // summer time, with milliseconds
+      {1999, 12, 31, 23, 59, 59, 999}, // across a year end in UTC
+      {2024, 2, 29, 0, 0, 0, 0},       // leap day at midnight
+  };
+  for (const CivilTime& local : cases) {
+    fs.SetLastWriteTime(file, CivilToOleDate(local));
+    const FILETIME written = LastWriteTime(file);
+    SYSTEMTIME utc{}, back{};
+    ASSERT_TRUE(::FileTimeToSystemTime(&written, &utc));
+    ASSERT_TRUE(::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &back));
+    EXPECT_EQ(CivilTime({back.wYear, back.wMonth, back.wDay, back.wHour, back.wMinute, back.wSecond,
+                         back.wMilliseconds}),
+              local)
+        << FormatIsoDate(local) << " " << FormatStamp(local);
+  }
+}
+
+// With the zone fixed (TZ=Europe/Berlin, as the test runner sets it) the
+// offsets are known: one hour in winter, two in summer.
+TEST_F(Win32FileSystemTest, SetLastWriteTimeInBerlin) {
+  char tz[64] = {};
+  if (::GetEnvironmentVariableA("TZ", tz, sizeof tz) == 0 || std::string(tz) != "Europe/Berlin") {
+    GTEST_SKIP() << "TZ is not Europe/Berlin";
+  }
+  const std::string file = WriteFile(root_ + "\\b.txt");
+  struct Case {
+    CivilTime local;
+    int utcHour;
+  };
+  const Case cases[] = {
+      {{2024, 1, 15, 12, 0, 0, 0}, 11},  // CET
+      {{2024, 7, 1, 12, 0, 0, 0}, 10},   // CEST
+  };
+  for (const auto& c : cases) {
+    fs.SetLastWriteTime(file, CivilToOleDate(c.local));
+    const FILETIME written = LastWriteTime(file);
+    SYSTEMTIME utc{};
+    ASSERT_TRUE(::FileTimeToSystemTime(&written, &utc));
+    EXPECT_EQ(utc.wHour, c.utcHour) << FormatIsoDate(c.local);
+    EXPECT_EQ(utc.wDay, c.local.day);
+  }
+}
+
+TEST_F(Win32FileSystemTest, SetLastWriteTimeOfAMissingFileSaysSo) {
+  for (const std::string& path : {root_ + "\\missing.txt", root_ + "\\missing\\a.txt"}) {
+    try {
+      fs.SetLastWriteTime(path, 45000.5);
+      ADD_FAILURE() << path;
+    } catch (const std::runtime_error& e) {
+      EXPECT_STREQ(e.what(), "Die angegebene Datei wurde nicht gefunden") << path;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace trovex
