@@ -32,7 +32,7 @@ enum ext_DisconnectMode : int {
 inline constexpr IID IID_IDTExtensibility2 = {
     0xB65AD801, 0xABAF, 0x11D0, {0xBB, 0x8B, 0x00, 0xA0, 0xC9, 0x0F, 0x27, 0x44}};
 
-struct __declspec(novtable) IDTExtensibility2 : public IDispatch {
+struct IDTExtensibility2 : public IDispatch {
   // DISPIDs 1 to 5 in this order.
   virtual HRESULT STDMETHODCALLTYPE OnConnection(IDispatch* Application, ext_ConnectMode ConnectMode,
                                                  IDispatch* AddInInst, SAFEARRAY** custom) = 0;
@@ -49,7 +49,7 @@ inline constexpr IID IID_COMAddIn = {0x000C033A, 0x0000, 0x0000, {0xC0, 0x00, 0x
 inline constexpr IID IID_ICustomTaskPaneConsumer = {
     0x000C033E, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-struct __declspec(novtable) ICustomTaskPaneConsumer : public IDispatch {
+struct ICustomTaskPaneConsumer : public IDispatch {
   // DISPID 1. The argument is an ICTPFactory*; this add-in has no task panes.
   virtual HRESULT STDMETHODCALLTYPE CTPFactoryAvailable(IDispatch* CTPFactoryInst) = 0;
 };
@@ -58,7 +58,7 @@ struct __declspec(novtable) ICustomTaskPaneConsumer : public IDispatch {
 inline constexpr IID IID_IRibbonExtensibility = {
     0x000C0396, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-struct __declspec(novtable) IRibbonExtensibility : public IDispatch {
+struct IRibbonExtensibility : public IDispatch {
   // DISPID 1.
   virtual HRESULT STDMETHODCALLTYPE GetCustomUI(BSTR RibbonID, BSTR* RibbonXml) = 0;
 };

@@ -1,0 +1,47 @@
+// The add-in object's side of IDTExtensibility2, without COM: connection
+// counting, the module's creation and teardown, the start-up work once per
+// module, and the end through Outlook's Quit under fast shutdown. Failures
+// leave as exceptions; the COM methods turn them into HRESULTs.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "addin/addin_module.h"
+
+namespace trovex::addin {
+
+// The connection's steps that need the host's objects.
+struct ConnectionSteps {
+  // Creates the module and gives it the host's application object, the
+  // add-in object, the factory and the host start mode.
+  std::function<std::unique_ptr<ModuleCore>()> createModule;
+  // Hands the add-in object to Outlook's COMAddIn entry.
+  std::function<void()> publishAddIn;
+};
+
+class AddInLifecycle {
+ public:
+  AddInLifecycle() = default;
+  AddInLifecycle(const AddInLifecycle&) = delete;
+  AddInLifecycle& operator=(const AddInLifecycle&) = delete;
+
+  void Connect(int connectMode, const ConnectionSteps& steps);
+  void StartupComplete();
+  void BeginShutdown();
+  void Disconnect(int removeMode);
+  // Outlook's Quit under fast shutdown: the module goes without its
+  // shutdown events.
+  void Quit();
+
+  int ConnectionCount() const { return connections_; }
+  ModuleCore* Module() const { return module_.get(); }
+  bool ShutdownEventsSuppressed() const { return doNotRaiseShutdownEvents_; }
+
+ private:
+  int connections_ = 0;
+  std::unique_ptr<ModuleCore> module_;
+  bool doNotRaiseShutdownEvents_ = false;
+};
+
+}  // namespace trovex::addin

@@ -1,0 +1,133 @@
+#include "addin/win32/com_server.h"
+
+#include <fmt/format.h>
+
+#include <atomic>
+#include <exception>
+#include <new>
+
+#include "support/win32/wide_string.h"
+#include "support/win32/win32_error.h"
+
+namespace trovex::addin::win32 {
+namespace {
+
+using trovex::win32::ComError;
+using trovex::win32::unique_bstr;
+using trovex::win32::unique_variant;
+using trovex::win32::Utf8FromWide;
+using trovex::win32::WideFromUtf8;
+
+HINSTANCE g_module = nullptr;
+std::atomic<long> g_objects{0};
+std::atomic<long> g_locks{0};
+
+DISPID DispIdOf(IDispatch* object, const wchar_t* name) {
+  DISPID id = DISPID_UNKNOWN;
+  LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+  trovex::win32::ThrowIfFailed(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id),
+                               Utf8FromWide(name));
+  return id;
+}
+
+// Takes the texts the callee put into EXCEPINFO, so none of them leaks.
+void ThrowIfInvokeFailed(HRESULT hr, EXCEPINFO& info, const wchar_t* name) {
+  unique_bstr source(info.bstrSource);
+  unique_bstr description(info.bstrDescription);
+  unique_bstr helpFile(info.bstrHelpFile);
+  if (SUCCEEDED(hr)) return;
+  if (hr == DISP_E_EXCEPTION && description) {
+    const HRESULT code = info.scode != 0 ? info.scode : hr;
+    throw ComError(code, fmt::format("{}: {}", Utf8FromWide(name), Utf8FromWide(description.Get())));
+  }
+  trovex::win32::ThrowIfFailed(hr, Utf8FromWide(name));
+}
+
+}  // namespace
+
+void SetModuleHandle(HINSTANCE module) noexcept { g_module = module; }
+HINSTANCE ModuleHandle() noexcept { return g_module; }
+
+std::wstring ModulePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameW(g_module, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) trovex::win32::ThrowLastError("GetModuleFileNameW");
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  // The registry keeps the long form, whatever form the loader used.
+  const DWORD needed = ::GetLongPathNameW(path.c_str(), nullptr, 0);
+  if (needed == 0) return path;
+  std::wstring longPath(needed, L'\0');
+  const DWORD n = ::GetLongPathNameW(path.c_str(), longPath.data(), needed);
+  if (n == 0 || n >= needed) return path;
+  longPath.resize(n);
+  return longPath;
+}
+
+void ObjectCreated() noexcept { ++g_objects; }
+void ObjectDestroyed() noexcept { --g_objects; }
+void ServerLocked() noexcept { ++g_locks; }
+void ServerUnlocked() noexcept { --g_locks; }
+bool ServerInUse() noexcept { return g_objects.load() != 0 || g_locks.load() != 0; }
+
+HRESULT HResultFromCurrentException() noexcept {
+  HRESULT hr = E_FAIL;
+  const char* message = "unknown exception";
+  try {
+    throw;
+  } catch (const trovex::win32::Win32Error& e) {
+    hr = FAILED(e.Code()) ? e.Code() : E_FAIL;
+    message = e.what();
+  } catch (const std::bad_alloc&) {
+    hr = E_OUTOFMEMORY;
+    message = "out of memory";
+  } catch (const std::exception& e) {
+    message = e.what();
+  } catch (...) {
+    hr = E_UNEXPECTED;
+  }
+  try {
+    ::OutputDebugStringW(WideFromUtf8(fmt::format("trovex_addin: {} (0x{:08X})\n", message,
+                                                  static_cast<unsigned long>(hr)))
+                             .c_str());
+  } catch (...) {
+    // No memory for the trace: the HRESULT still tells.
+  }
+  return hr;
+}
+
+std::string GuidText(REFGUID guid) {
+  wchar_t text[40] = {};
+  ::StringFromGUID2(guid, text, 40);
+  return Utf8FromWide(text);
+}
+
+unique_variant GetProperty(IDispatch* object, const wchar_t* name) {
+  const DISPID id = DispIdOf(object, name);
+  DISPPARAMS none = {nullptr, nullptr, 0, 0};
+  EXCEPINFO info = {};
+  unique_variant result;
+  const HRESULT hr =
+      object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, result.Put(), &info, nullptr);
+  ThrowIfInvokeFailed(hr, info, name);
+  return result;
+}
+
+void PutProperty(IDispatch* object, const wchar_t* name, const VARIANT& value) {
+  const DISPID id = DispIdOf(object, name);
+  // A shallow copy: Invoke does not take over its arguments.
+  VARIANT argument = value;
+  DISPID named = DISPID_PROPERTYPUT;
+  DISPPARAMS params = {&argument, &named, 1, 1};
+  EXCEPINFO info = {};
+  const HRESULT hr =
+      object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, &info, nullptr);
+  ThrowIfInvokeFailed(hr, info, name);
+}
+
+}  // namespace trovex::addin::win32
