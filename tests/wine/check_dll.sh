@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# check_dll.sh OBJDUMP DLL: the add-in exports exactly the four entry points
+# of an in-process COM server and imports from system DLLs only, so that it
+# loads on any Windows without a MinGW runtime beside it.
+set -euo pipefail
+objdump=$1
+dll=$2
+
+dump=$("$objdump" -p "$dll")
+
+exports=$(awk '/\[Ordinal\/Name Pointer\] Table/ {t = 1; next} t && /^\t\[/ {print $NF; next} t {t = 0}' <<<"$dump" | sort)
+expected=$(printf '%s\n' DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer)
+status=0
+if [ "$exports" != "$expected" ]; then
+  echo "FAIL $dll exports:"; echo "$exports" | sed 's/^/  /'
+  echo "expected exactly:"; echo "$expected" | sed 's/^/  /'
+  status=1
+fi
+
+# Windows' own DLLs; anything else (libstdc++-6, libgcc_s_*, libwinpthread-1)
+# would have to ship beside the add-in.
+system='^(kernel32|user32|advapi32|ole32|oleaut32|shell32|shlwapi|comdlg32|comctl32|gdi32|gdiplus|uxtheme|version|winhttp|wininet|urlmon|ws2_32|crypt32|bcrypt|ntdll|rpcrt4|msimg32|shcore|dwmapi|imm32|oleacc|winmm|userenv|secur32|msvcrt|ucrtbase|api-ms-win-[a-z0-9-]+)\.dll$'
+imports=$(awk '/DLL Name:/ {print $3}' <<<"$dump" | sort -u)
+for name in $imports; do
+  if ! grep -qiE "$system" <<<"$name"; then
+    echo "FAIL $dll imports from $name, which is no system DLL"
+    status=1
+  fi
+done
+
+[ $status -eq 0 ] && echo "OK $dll: exports $(echo $exports); imports $(echo $imports)"
+exit $status
