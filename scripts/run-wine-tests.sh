@@ -20,7 +20,9 @@ objdump=$(sed -n 's/^CMAKE_OBJDUMP:FILEPATH=//p' "$build/CMakeCache.txt")
 "$root/tests/wine/check_dll.sh" "$objdump" "$dll"
 
 export PATH=/usr/lib/wine:$PATH
-export WINEDEBUG=-all WINEARCH=win64
+# WINE=wine WINEARCH=win32 runs the x86 build where 32-bit Wine exists.
+wine=${WINE:-wine64}
+export WINEDEBUG=-all WINEARCH=${WINEARCH:-win64}
 # A zone with summer time, as the native tests use: file times must follow
 # the rule of each mail's date.
 export TZ=Europe/Berlin
@@ -35,24 +37,24 @@ cleanup() {
 trap cleanup EXIT
 
 start=$SECONDS
-# One server for every step, so each wine64 call starts at once.
+# One server for every step, so each wine call starts at once.
 wineserver -p
-wine64 wineboot -i >/dev/null 2>&1
+"$wine" wineboot -i >/dev/null 2>&1
 
 # Windows' form of the DLL's path (Wine's Z: is the Unix root).
 windll="Z:${dll//\//\\}"
 # Outlook counts as installed by its ProgID, so registration writes the
 # add-in key as on a machine with Outlook.
 outlook='{0006F03A-0000-0000-C000-000000000046}'
-wine64 reg add 'HKCR\Outlook.Application\CLSID' /ve /d "$outlook" /f >/dev/null
-wine64 reg add "HKCR\CLSID\\$outlook" /ve /d 'Microsoft Outlook' /f >/dev/null
-if ! wine64 regsvr32 /s "$windll"; then
+"$wine" reg add 'HKCR\Outlook.Application\CLSID' /ve /d "$outlook" /f >/dev/null
+"$wine" reg add "HKCR\CLSID\\$outlook" /ve /d 'Microsoft Outlook' /f >/dev/null
+if ! "$wine" regsvr32 /s "$windll"; then
   echo "regsvr32 /s $windll failed" >&2
   exit 1
 fi
 echo "Wine prefix ready in $((SECONDS - start)) s"
 
 status=0
-TROVEX_ADDIN_DLL="$windll" xvfb-run -a wine64 "$exe" "$@" || status=$?
+TROVEX_ADDIN_DLL="$windll" xvfb-run -a "$wine" "$exe" "$@" || status=$?
 echo "Wine run took $((SECONDS - start)) s"
 exit $status
