@@ -1,16 +1,4 @@
-# Cross build of the Windows add-in with Debian's MinGW-w64 (x86_64).
-set(CMAKE_SYSTEM_NAME Windows)
+# Windows add-in, x86_64.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(TROVEX_MINGW_TRIPLE x86_64-w64-mingw32)
-
-# The posix thread model gives std::mutex and friends; linked statically.
-set(CMAKE_C_COMPILER ${TROVEX_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TROVEX_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${TROVEX_MINGW_TRIPLE}-windres)
-set(TROVEX_WIDL ${TROVEX_MINGW_TRIPLE}-widl)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${TROVEX_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-common.cmake)
