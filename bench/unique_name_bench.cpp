@@ -120,8 +120,11 @@ int Run(const Options& o) {
   if (o.disk) {
     for (const std::uint64_t n : o.sizes) {
       TempDir dir("trovex-unique-name-bench-", o.dir.empty() ? fs::path() : fs::path(o.dir));
+      SpreadSubdirectories(dir.Path());
+      const fs::path out = dir.Path() / UniqueName("out", dir);
+      fs::create_directory(out);
       // The engine's form: a backslash ends the folder.
-      const std::string folder = dir.Path().string() + "\\";
+      const std::string folder = out.string() + "\\";
       print("disk", "first", n, 0, NameMany(RealFileSystem(), folder, 0, n, CreateEmptyFile));
       print("disk", "rerun", n, n, NameMany(RealFileSystem(), folder, n, n, CreateEmptyFile));
     }
