@@ -7,6 +7,8 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev
   libgmime-3.0-dev libcli11-dev libfmt-dev
+  # xmllint: the ribbon tests validate the markup against Office's schemas.
+  libxml2-utils
   # The Windows add-in: cross compilers, widl, and Wine with a virtual display
   # to run it. 64-bit Wine only: the i386 architecture is not added here.
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools

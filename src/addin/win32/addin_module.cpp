@@ -1,12 +1,18 @@
 #include "addin/win32/addin_module.h"
 
+#include <shellapi.h>
+
 #include <atomic>
 #include <stdexcept>
 
 #include "addin/win32/com_server.h"
 #include "outlook/win32/outlook_ids.h"
+#include "ribbon/ribbon_definition.h"
+#include "ribbon/ribbon_markup.h"
+#include "ribbon/win32/ribbon_com.h"
 #include "support/win32/wide_string.h"
 #include "support/win32/win32_error.h"
+#include "support/win32/win32_handles.h"
 
 namespace trovex::addin::win32 {
 
@@ -78,14 +84,22 @@ class QuitSink final : public IDispatch {
 };
 
 TadxCOMAddInModule::TadxCOMAddInModule(ModuleDefinition definition, ModuleContext context)
-    : ModuleCore(std::move(definition), std::move(context)) {}
+    : ModuleCore(std::move(definition), std::move(context)),
+      images_(ribbon::MakeAddInImages()),
+      ribbon_(ribbon::RibbonModuleSettings{Definition().supportedApps, Definition().ribbonNamespace, AddInProgId()}),
+      callbacks_(&ribbon_, ribbon::win32::ComPictureMaker()) {
+  ribbon_.ErrorHandler = [this](const std::exception& error) { HandleError(error); };
+}
 
 TadxCOMAddInModule::~TadxCOMAddInModule() {
   if (quitPoint_) quitPoint_->Unadvise(quitCookie_);
   if (quitSink_) quitSink_->Detach();
 }
 
-std::string TadxCOMAddInModule::GetCustomUI(const std::string& /*ribbonId*/) { return {}; }
+std::string TadxCOMAddInModule::GetCustomUI(const std::string& ribbonId) {
+  const int version = ribbon::win32::HostExecutableMajorVersion(ribbon_.HostMajorVersion(), ribbon_.HostType());
+  return ribbon::GetCustomUI(ribbon_, ribbonId, version);
+}
 
 HostIdentity TadxCOMAddInModule::RecognizeHost() {
   if (!hostApp_) throw std::runtime_error("No host application was given at connection.");
@@ -111,6 +125,10 @@ HostIdentity TadxCOMAddInModule::RecognizeHost() {
           std::wstring_view(version.Get().bstrVal, ::SysStringLen(version.Get().bstrVal)));
     }
     if (c.app == OfficeHostApp::Outlook) outlookApp_ = std::move(app);
+    // One host version for the module and its ribbon, as the markup and the
+    // images both read it; the last to learn it wins.
+    ribbon_.SetHostMajorVersion(ParseHostMajorVersion(host.version));
+    ribbon_.SetHostType(c.app);
     return host;
   }
   throw std::runtime_error("This add-in does not support the host application.");
@@ -137,6 +155,108 @@ void TadxCOMAddInModule::SubscribeQuit(std::function<void()> onQuit) {
   quitCookie_ = cookie;
 }
 
-TAddInModule::TAddInModule(ModuleContext context) : TadxCOMAddInModule(TrovexModuleDefinition(), std::move(context)) {}
+// --- TAddInModule -------------------------------------------------------------
+
+TAddInModule::TAddInModule(ModuleContext context) : TadxCOMAddInModule(TrovexModuleDefinition(), std::move(context)) {
+  using Handler = void (TAddInModule::*)(ribbon::TadxRibbonCustomControl&, ribbon::RibbonControl*);
+  struct Command {
+    std::string_view method;
+    Handler handler;
+  };
+  static constexpr Command kCommands[] = {
+      {ribbon::kStartClick, &TAddInModule::adxRibbonTab1Controls0Controls0Click},
+      {ribbon::kHelpClick, &TAddInModule::adxRibbonTab1Controls0Controls1Controls0Controls0Click},
+      {ribbon::kWebPageClick, &TAddInModule::adxRibbonTab1Controls0Controls1Click},
+      {ribbon::kUpdateCheckClick, &TAddInModule::adxRibbonTab1Controls0Controls1Controls0Controls3Click},
+      {ribbon::kInformationClick, &TAddInModule::adxRibbonTab1Controls0Controls2Controls0Controls0Click},
+  };
+  ribbon::DefinitionBindings bindings;
+  bindings.clickHandler = [this](std::string_view method) -> ribbon::TadxRibbonOnClick {
+    for (const Command& c : kCommands) {
+      if (c.method != method) continue;
+      return [this, handler = c.handler](ribbon::TadxRibbonCustomControl& sender, ribbon::RibbonControl* control) {
+        (this->*handler)(sender, control);
+      };
+    }
+    return nullptr;
+  };
+  bindings.imageList = [this](std::string_view component) -> ribbon::RibbonImageList* {
+    return component == ribbon::kTrovexImageList ? &Images() : nullptr;
+  };
+  ribbon::LoadTrovexRibbon(Ribbon(), bindings);
+}
+
+void TAddInModule::adxRibbonTab1Controls0Controls0Click(ribbon::TadxRibbonCustomControl&, ribbon::RibbonControl*) {
+  // OutlookApp is Outlook's _Application itself, which its Application
+  // property would only hand out again.
+  IDispatch* app = OutlookApp();
+  if (!app) throw std::runtime_error("Outlook's application object is missing.");
+  const trovex::win32::unique_variant explorer = GetProperty(app, L"ActiveExplorer");
+  StartExportWizard(*this, explorer.Get().vt == VT_DISPATCH ? explorer.Get().pdispVal : nullptr);
+}
+
+void TAddInModule::adxRibbonTab1Controls0Controls1Controls0Controls0Click(ribbon::TadxRibbonCustomControl&,
+                                                                          ribbon::RibbonControl*) {
+  OpenWebPage(HelpPageUrl());
+}
+
+void TAddInModule::adxRibbonTab1Controls0Controls1Click(ribbon::TadxRibbonCustomControl&, ribbon::RibbonControl*) {
+  OpenWebPage(ProductPageUrl());
+}
+
+void TAddInModule::adxRibbonTab1Controls0Controls1Controls0Controls3Click(ribbon::TadxRibbonCustomControl&,
+                                                                          ribbon::RibbonControl*) {
+  RunUpdateCheck(*this);
+}
+
+void TAddInModule::adxRibbonTab1Controls0Controls2Controls0Controls0Click(ribbon::TadxRibbonCustomControl&,
+                                                                          ribbon::RibbonControl*) {
+  ShowInfoDialog(*this);
+}
+
+std::wstring ProductPageUrl() { return std::wstring(L"https://") + kWebServerHost + L"/addins/trovex/"; }
+std::wstring HelpPageUrl() { return std::wstring(L"https://") + kWebServerHost + L"/addins/trovex/hilfe.php"; }
+
+namespace {
+
+// TROVEX_TEST_COMMAND_LOG, or empty.
+std::wstring CommandLog() {
+  const DWORD needed = ::GetEnvironmentVariableW(L"TROVEX_TEST_COMMAND_LOG", nullptr, 0);
+  if (needed == 0) return {};
+  std::wstring value(needed, L'\0');
+  const DWORD n = ::GetEnvironmentVariableW(L"TROVEX_TEST_COMMAND_LOG", value.data(), needed);
+  value.resize(n < needed ? n : 0);
+  return value;
+}
+
+// True when the test seam took the call. A log that cannot be written is a
+// broken test set-up, so it raises.
+bool LoggedForTest(const std::string& line) {
+  const std::wstring file = CommandLog();
+  if (file.empty()) return false;
+  const trovex::win32::unique_hfile log(::CreateFileW(file.c_str(), FILE_APPEND_DATA,
+                                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!log) trovex::win32::ThrowLastError("TROVEX_TEST_COMMAND_LOG");
+  const std::string record = line + "\n";
+  DWORD written = 0;
+  if (!::WriteFile(log.Get(), record.data(), static_cast<DWORD>(record.size()), &written, nullptr)) {
+    trovex::win32::ThrowLastError("TROVEX_TEST_COMMAND_LOG");
+  }
+  return true;
+}
+
+}  // namespace
+
+void StartExportWizard(TAddInModule& /*module*/, IDispatch* /*explorer*/) { LoggedForTest("StartExportWizard"); }
+
+void RunUpdateCheck(TAddInModule& /*module*/) { LoggedForTest("RunUpdateCheck"); }
+
+void ShowInfoDialog(TAddInModule& /*module*/) { LoggedForTest("ShowInfoDialog"); }
+
+void OpenWebPage(const std::wstring& url) {
+  if (LoggedForTest("ShellExecute open " + trovex::win32::Utf8FromWide(url))) return;
+  ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOW);
+}
 
 }  // namespace trovex::addin::win32

@@ -7,9 +7,13 @@
 #include <ocidl.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "addin/addin_module.h"
+#include "ribbon/ribbon_callbacks.h"
+#include "ribbon/ribbon_images.h"
+#include "ribbon/ribbon_model.h"
 #include "support/win32/com_ptr.h"
 
 namespace trovex::addin::win32 {
@@ -40,8 +44,15 @@ class TadxCOMAddInModule : public ModuleCore {
   // Office's task-pane factory (ICTPFactory); kept, not used.
   void SetTaskPaneFactory(trovex::win32::ComPtr<IDispatch> factory) { taskPaneFactory_ = std::move(factory); }
 
-  // The ribbon markup for one kind of window; none by default.
-  virtual std::string GetCustomUI(const std::string& ribbonId);
+  // The module's ribbon (tabs, control registry, Office's ribbon object),
+  // its images and the callbacks Office calls on it.
+  ribbon::RibbonModule& Ribbon() { return ribbon_; }
+  ribbon::RibbonCallbacks& RibbonCallbacks() { return callbacks_; }
+  ribbon::ImageList& Images() { return *images_; }
+
+  // The ribbon markup for one kind of window, for the version of the
+  // executable Office runs in. Throws when it cannot be made.
+  std::string GetCustomUI(const std::string& ribbonId);
 
   HostIdentity RecognizeHost() override;
   void SubscribeQuit(std::function<void()> onQuit) override;
@@ -53,6 +64,10 @@ class TadxCOMAddInModule : public ModuleCore {
   trovex::win32::ComPtr<IDispatch> taskPaneFactory_;
   IUnknown* classInstance_ = nullptr;
   IClassFactory* classFactory_ = nullptr;
+  // The images outlive the tabs that show them.
+  std::unique_ptr<ribbon::ImageList> images_;
+  ribbon::RibbonModule ribbon_;
+  ribbon::RibbonCallbacks callbacks_;
   trovex::win32::ComPtr<IConnectionPoint> quitPoint_;
   trovex::win32::ComPtr<QuitSink> quitSink_;
   DWORD quitCookie_ = 0;
@@ -60,7 +75,41 @@ class TadxCOMAddInModule : public ModuleCore {
 
 class TAddInModule final : public TadxCOMAddInModule {
  public:
+  // Builds the "Quellmark" tab from its stored definition, with the
+  // commands below as its buttons' handlers.
   explicit TAddInModule(ModuleContext context);
+
+  // The ribbon commands. A handler reports failure by throwing; the ribbon
+  // bridge hands that to the error handler.
+  void adxRibbonTab1Controls0Controls0Click(ribbon::TadxRibbonCustomControl& sender,
+                                            ribbon::RibbonControl* ribbonControl);  // Start
+  void adxRibbonTab1Controls0Controls1Controls0Controls0Click(ribbon::TadxRibbonCustomControl& sender,
+                                                              ribbon::RibbonControl* ribbonControl);  // Hilfe
+  void adxRibbonTab1Controls0Controls1Click(ribbon::TadxRibbonCustomControl& sender,
+                                            ribbon::RibbonControl* ribbonControl);  // Webseite
+  void adxRibbonTab1Controls0Controls1Controls0Controls3Click(ribbon::TadxRibbonCustomControl& sender,
+                                                              ribbon::RibbonControl* ribbonControl);  // Update
+  void adxRibbonTab1Controls0Controls2Controls0Controls0Click(ribbon::TadxRibbonCustomControl& sender,
+                                                              ribbon::RibbonControl* ribbonControl);  // Info
 };
+
+// The maker's web server and the pages the commands open.
+inline constexpr wchar_t kWebServerHost[] = L"www.quellmark.de";
+std::wstring ProductPageUrl();  // https://<host>/addins/trovex/
+std::wstring HelpPageUrl();     // https://<host>/addins/trovex/hilfe.php
+
+// The far ends of the commands, each replaceable on its own: the wizard,
+// the update check and the information dialog are built elsewhere and
+// until then show nothing.
+//
+// Test seam: when the environment variable TROVEX_TEST_COMMAND_LOG names a
+// file, each call appends one line to it in UTF-8 ("StartExportWizard",
+// "RunUpdateCheck", "ShowInfoDialog", "ShellExecute open <url>") and the
+// browser is not started. The Wine tests count the commands with it.
+void StartExportWizard(TAddInModule& module, IDispatch* explorer);
+void RunUpdateCheck(TAddInModule& module);
+void ShowInfoDialog(TAddInModule& module);
+// ShellExecuteW "open" with SW_SHOW and no owner; its result is ignored.
+void OpenWebPage(const std::wstring& url);
 
 }  // namespace trovex::addin::win32

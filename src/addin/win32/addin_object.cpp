@@ -1,9 +1,11 @@
 #include "addin/win32/addin_object.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "addin/win32/com_server.h"
+#include "ribbon/win32/ribbon_com.h"
 #include "support/win32/wide_string.h"
 #include "support/win32/win32_error.h"
 #include "support/win32/win32_handles.h"
@@ -39,11 +41,7 @@ IUnknown* CreateMSOAddIn(TadxFactory& factory) {
 
 TMSOAddIn::TMSOAddIn(TadxFactory& factory) : TadxAddin(factory, IID_IMSOAddIn) {}
 
-const CallbackTable& TadxAddin::Callbacks() {
-  // Office's ribbon callbacks are added here with their fixed numbers.
-  static const CallbackTable table;
-  return table;
-}
+const CallbackTable& TadxAddin::Callbacks() { return ribbon::RibbonCallbackTable(); }
 
 TadxAddin::TadxAddin(TadxFactory& factory, const IID& ownInterfaceId)
     : factory_(factory), ownInterfaceId_(ownInterfaceId) {
@@ -150,9 +148,49 @@ HRESULT TadxAddin::Invoke(DISPID id, REFIID iid, LCID /*locale*/, WORD flags, DI
     }
     if (SUCCEEDED(hr)) return hr;
     const CallbackTable::Entry* entry = Callbacks().FindId(id);
-    return entry ? entry->handler(*this, flags, params, result) : hr;
+    return entry ? InvokeCallback(*entry, *params, result, exception) : hr;
   } catch (...) {
     return HResultFromCurrentException();
+  }
+}
+
+HRESULT TadxAddin::InvokeCallback(const CallbackTable::Entry& entry, DISPPARAMS& params, VARIANT* result,
+                                  EXCEPINFO* exception) {
+  if (result) ::VariantInit(result);
+  if (params.cNamedArgs != 0) return DISP_E_NONAMEDARGS;
+  try {
+    // A click handler may run until Outlook lets go of the add-in.
+    const ComPtr<IUnknown> alive = KeepAlive();
+    ribbon::CallbackArguments arguments = ribbon::win32::ArgumentsFromDispParams(params);
+    // Without a module nothing is found: every query gets its default.
+    static ribbon::RibbonCallbacks detached(nullptr, nullptr);
+    TadxCOMAddInModule* module = Module();
+    ribbon::RibbonCallbacks& callbacks = module ? module->RibbonCallbacks() : detached;
+    trovex::win32::unique_variant value = ribbon::win32::VariantFromValue((callbacks.*entry.handler)(arguments));
+    if (result) *result = std::exchange(value.Get(), VARIANT{});
+    return S_OK;
+  } catch (const ribbon::CallbackError& e) {
+    return e.GetKind() == ribbon::CallbackError::Kind::MissingArgument ? DISP_E_BADPARAMCOUNT : DISP_E_TYPEMISMATCH;
+  } catch (...) {
+    std::string message = "unknown exception";
+    try {
+      throw;
+    } catch (const std::exception& e) {
+      message = e.what();
+    } catch (...) {
+    }
+    const HRESULT code = HResultFromCurrentException();
+    if (exception) {
+      *exception = EXCEPINFO{};
+      exception->scode = code;
+      try {
+        exception->bstrSource = trovex::win32::MakeBstr(L"QM_MSOAddIn.MSOAddIn").Release();
+        exception->bstrDescription = trovex::win32::MakeBstr(trovex::win32::WideFromUtf8(message)).Release();
+      } catch (...) {
+        // No memory for the texts: the code still tells.
+      }
+    }
+    return DISP_E_EXCEPTION;
   }
 }
 

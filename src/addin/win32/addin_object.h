@@ -13,6 +13,7 @@
 #include "addin/win32/addin_module.h"
 #include "addin/win32/class_factory.h"
 #include "addin/win32/office_interfaces.h"
+#include "ribbon/ribbon_callbacks.h"
 #include "support/win32/com_ptr.h"
 
 namespace trovex::addin::win32 {
@@ -20,11 +21,8 @@ namespace trovex::addin::win32 {
 // Dual, with no members of its own: its calls are the object's IDispatch.
 struct IMSOAddIn : public IDispatch {};
 
-class TadxAddin;
-
-// A member reached only through IDispatch (Office's ribbon callbacks).
-using DispatchHandler = HRESULT (*)(TadxAddin& self, WORD flags, DISPPARAMS* params, VARIANT* result);
-using CallbackTable = DispatchTable<DispatchHandler>;
+// Members reached only through IDispatch: Office's ribbon callbacks.
+using CallbackTable = ribbon::CallbackTable;
 
 class TadxAddin : public office::IDTExtensibility2,
                   public office::IRibbonExtensibility,
@@ -33,7 +31,8 @@ class TadxAddin : public office::IDTExtensibility2,
   TadxAddin(const TadxAddin&) = delete;
   TadxAddin& operator=(const TadxAddin&) = delete;
 
-  // Names and numbers answered after the type library's.
+  // Names and numbers answered after the type library's: the ribbon
+  // callbacks, served by the module's RibbonCallbacks.
   static const CallbackTable& Callbacks();
 
   // The module while connected, else nullptr.
@@ -76,6 +75,10 @@ class TadxAddin : public office::IDTExtensibility2,
   // cannot be.
   ITypeInfo* OwnTypeInfo();
   trovex::win32::ComPtr<IUnknown> KeepAlive();
+  // One ribbon callback; failures of Office's objects become
+  // DISP_E_EXCEPTION with the error in `exception`.
+  HRESULT InvokeCallback(const CallbackTable::Entry& entry, DISPPARAMS& params, VARIANT* result,
+                         EXCEPINFO* exception);
 
   std::atomic<ULONG> refs_{1};
   TadxFactory& factory_;

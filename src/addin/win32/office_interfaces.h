@@ -8,6 +8,11 @@
 //   property is set through IDispatch by name, so no vtable is declared.
 // - ICustomTaskPaneConsumer: "ICustomTaskPaneConsumer interface (Office)".
 // - IRibbonExtensibility: "IRibbonExtensibility interface (Office)".
+// - IRibbonControl: "IRibbonControl interface (Office)" (properties Id,
+//   Context, Tag); IID {000C0395-...} from the Office type library (MSO.DLL).
+// - IRibbonUI: "IRibbonUI object (Office)" (Invalidate, InvalidateControl,
+//   InvalidateControlMso, ActivateTab, ActivateTabMso, ActivateTabQ);
+//   IID {000C03A7-...} from the same type library.
 // Method order is the order of the type library (vtable order).
 #pragma once
 
@@ -61,6 +66,33 @@ inline constexpr IID IID_IRibbonExtensibility = {
 struct IRibbonExtensibility : public IDispatch {
   // DISPID 1.
   virtual HRESULT STDMETHODCALLTYPE GetCustomUI(BSTR RibbonID, BSTR* RibbonXml) = 0;
+};
+
+// {000C0395-0000-0000-C000-000000000046}
+inline constexpr IID IID_IRibbonControl = {
+    0x000C0395, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// The control a ribbon callback is about. Dual; DISPIDs 1 to 3.
+struct IRibbonControl : public IDispatch {
+  virtual HRESULT STDMETHODCALLTYPE get_Id(BSTR* Id) = 0;
+  // The window (Explorer or Inspector) the control sits in.
+  virtual HRESULT STDMETHODCALLTYPE get_Context(IDispatch** Context) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_Tag(BSTR* Tag) = 0;
+};
+
+// {000C03A7-0000-0000-C000-000000000046}
+inline constexpr IID IID_IRibbonUI = {
+    0x000C03A7, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// Office's ribbon, handed to the customUI's onLoad callback. Dual; DISPIDs
+// 1 to 6. The tab methods need Office 2010.
+struct IRibbonUI : public IDispatch {
+  virtual HRESULT STDMETHODCALLTYPE Invalidate() = 0;
+  virtual HRESULT STDMETHODCALLTYPE InvalidateControl(BSTR ControlID) = 0;
+  virtual HRESULT STDMETHODCALLTYPE InvalidateControlMso(BSTR ControlID) = 0;
+  virtual HRESULT STDMETHODCALLTYPE ActivateTab(BSTR ControlID) = 0;
+  virtual HRESULT STDMETHODCALLTYPE ActivateTabMso(BSTR ControlID) = 0;
+  virtual HRESULT STDMETHODCALLTYPE ActivateTabQ(BSTR ControlID, BSTR Namespace) = 0;
 };
 
 }  // namespace trovex::office
