@@ -51,7 +51,7 @@ void AvoidDeviceName(std::string& segment) {
   for (auto r : kPlain) reserved = reserved || stem == r;
   if (stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '1' && stem[3] <= '9')
     reserved = true;
-  if (reserved) segment.insert(dot == std::string::npos ? segment.size() : dot, "_");
+  if (reserved) segment.insert(dot == std::string::npos ? segment.size() : dot, 1, '_');
 }
 
 std::string CleanSegment(std::string segment) {
@@ -120,7 +120,7 @@ std::string TargetNaming::SubfolderName(const TMailData& mail, const ExportSetti
 
 std::string TargetNaming::FileNameFor(const TMailData& mail, std::string_view ownName,
                                       const ExportSettings& choices) const {
-  if (!choices.AttachFilenameOption) return SanitizeName("_" + std::string(ownName), false);
+  if (!choices.AttachFilenameOption) return SanitizeName(std::string(1, '_').append(ownName), false);
   std::string base;
   switch (*choices.AttachFilenameOption) {
     case FileNameRule::OwnName: return SanitizeName(ownName, false);
