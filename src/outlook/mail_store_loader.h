@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include "outlook/mail_store.h"
 
@@ -33,6 +34,9 @@ MailStore LoadMailStore(const std::filesystem::path& directory);
 
 // Parses mail files with GMime and keeps the last few parsed mails, so a
 // mail is parsed once per run however often the export asks for it.
-std::shared_ptr<MailFileReader> MakeEmlFileReader();
+// `order`: the mail files in the order they will most likely be asked for;
+// the reader then parses a few ahead of the one asked for on a thread of
+// its own. Empty: every mail is parsed when asked for.
+std::shared_ptr<MailFileReader> MakeEmlFileReader(std::vector<std::filesystem::path> order = {});
 
 }  // namespace trovex::store

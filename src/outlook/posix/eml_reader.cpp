@@ -2,6 +2,8 @@
 // The file is read into memory once; each attachment keeps the parsed
 // message (and so those bytes) alive and decodes when it is saved.
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <fmt/format.h>
 #include <gmime/gmime.h>
 #include <sys/stat.h>
@@ -10,14 +12,20 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <condition_variable>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
+#include <exception>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <thread>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -219,30 +227,63 @@ bool WriteAll(int fd, const char* data, size_t size) {
 }
 
 // Base64 as GMime decodes it, several times faster: whole groups of four
-// alphabet characters are decoded here, everything else (line ends,
-// padding, stray bytes, groups split across lines) by GMime with the same
-// state, so the output is GMime's.
-size_t DecodeBase64Step(const unsigned char* in, size_t length, unsigned char* out, int* state, guint32* save) {
-  static const auto kRank = [] {
-    std::array<std::uint8_t, 256> rank{};
-    rank.fill(0xff);
+// alphabet characters and the line ends between groups are handled here,
+// everything else (padding, stray bytes, groups split across lines) by
+// GMime with the same state, so the output is GMime's.
+//
+// Each table holds a character's six bits already at their place in the
+// three output bytes (first byte lowest); a character outside the alphabet
+// sets the top bit.
+struct Base64Tables {
+  std::array<std::array<std::uint32_t, 256>, 4> bits;
+};
+
+const Base64Tables& Base64Decoding() {
+  static const Base64Tables tables = [] {
+    Base64Tables t{};
+    for (auto& table : t.bits) table.fill(0x80000000u);
     constexpr std::string_view kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    for (size_t i = 0; i < kAlphabet.size(); ++i) rank[static_cast<unsigned char>(kAlphabet[i])] = static_cast<std::uint8_t>(i);
-    return rank;
+    for (std::uint32_t rank = 0; rank < 64; ++rank) {
+      const auto c = static_cast<unsigned char>(kAlphabet[rank]);
+      for (int position = 0; position < 4; ++position) {
+        const std::uint32_t v = rank << (18 - 6 * position);
+        t.bits[position][c] = (v >> 16 & 0xff) | (v >> 8 & 0xff) << 8 | (v & 0xff) << 16;
+      }
+    }
+    return t;
   }();
+  return tables;
+}
+
+// `out` needs room for length / 4 * 3 + 3 bytes and 2 more.
+size_t DecodeBase64Step(const unsigned char* in, size_t length, unsigned char* out, int* state, guint32* save) {
+  const auto& t = Base64Decoding().bits;
+  const auto group = [&t](const unsigned char* p) { return t[0][p[0]] | t[1][p[1]] | t[2][p[2]] | t[3][p[3]]; };
   const unsigned char* const end = in + length;
   unsigned char* o = out;
   while (in < end) {
     if (*state == 0) {
-      while (end - in >= 4) {
-        const unsigned a = kRank[in[0]], b = kRank[in[1]], c = kRank[in[2]], d = kRank[in[3]];
-        if ((a | b | c | d) > 63) break;
-        const unsigned v = a << 18 | b << 12 | c << 6 | d;
-        o[0] = static_cast<unsigned char>(v >> 16);
-        o[1] = static_cast<unsigned char>(v >> 8);
-        o[2] = static_cast<unsigned char>(v);
-        o += 3;
-        in += 4;
+      while (end - in >= 8) {
+        const std::uint32_t x = group(in), y = group(in + 4);
+        if ((x | y) & 0x80000000u) break;
+        const std::uint64_t both = x | static_cast<std::uint64_t>(y) << 24;
+        std::memcpy(o, &both, 8);  // six bytes meant, two of slack
+        o += 6;
+        in += 8;
+      }
+      if (end - in >= 4) {
+        if (const std::uint32_t x = group(in); !(x & 0x80000000u)) {
+          o[0] = static_cast<unsigned char>(x);
+          o[1] = static_cast<unsigned char>(x >> 8);
+          o[2] = static_cast<unsigned char>(x >> 16);
+          o += 3;
+          in += 4;
+          continue;
+        }
+      }
+      if (in < end && (*in == '\n' || *in == '\r')) {  // GMime skips them too
+        ++in;
+        continue;
       }
     }
     if (in == end) break;
@@ -263,11 +304,12 @@ class PartContent final : public AttachmentContent {
   PartContent(MessageOwner owner, GMimePart* part) : owner_(std::move(owner)), part_(part) {}
 
   void WriteTo(const std::filesystem::path& file) const override {
-    GMimeDataWrapper* content = g_mime_part_get_content(part_);
-    if (!content || g_mime_data_wrapper_get_encoding(content) != GMIME_CONTENT_ENCODING_BASE64) {
+    GMimeDataWrapper* content = Base64Content();
+    if (!content) {
       // Rare for attachments; GMime's filters know uuencode's begin line.
-      WriteFile(file, [content](GMimeStream* out) -> ssize_t {
-        return content ? g_mime_data_wrapper_write_to_stream(content, out) : 0;
+      WriteFile(file, [this](GMimeStream* out) -> ssize_t {
+        GMimeDataWrapper* any = g_mime_part_get_content(part_);
+        return any ? g_mime_data_wrapper_write_to_stream(any, out) : 0;
       });
       return;
     }
@@ -286,6 +328,11 @@ class PartContent final : public AttachmentContent {
   }
 
  private:
+  GMimeDataWrapper* Base64Content() const {
+    GMimeDataWrapper* content = g_mime_part_get_content(part_);
+    return content && g_mime_data_wrapper_get_encoding(content) == GMIME_CONTENT_ENCODING_BASE64 ? content : nullptr;
+  }
+
   // Reused across attachments: no fresh pages to fault in for each file.
   static std::string& Buffer() {
     thread_local std::string buffer;
@@ -303,7 +350,7 @@ class PartContent final : public AttachmentContent {
       const ssize_t n = g_mime_stream_read(raw, in.data(), kChunk);
       if (n <= 0) break;
       const size_t at = out.size();
-      out.resize(at + static_cast<size_t>(n) / 4 * 3 + 3);
+      out.resize(at + static_cast<size_t>(n) / 4 * 3 + 3 + 2);
       out.resize(at + DecodeBase64Step(reinterpret_cast<const unsigned char*>(in.data()), static_cast<size_t>(n),
                                        reinterpret_cast<unsigned char*>(out.data() + at), &state, &save));
     }
@@ -518,34 +565,128 @@ std::shared_ptr<const StoreMail> ParseMailFile(const std::filesystem::path& file
   return mail;
 }
 
+// Parses the mails the export will ask for next on a thread of its own,
+// while the export decodes and saves the current mail's attachments: the
+// two halves cost about the same, so they overlap.
+// Which mails come next is a guess from the store's order; a wrong guess
+// costs only the work done ahead.
 class EmlFileReader final : public MailFileReader {
  public:
+  explicit EmlFileReader(std::vector<std::filesystem::path> order) : order_(std::move(order)) {
+    for (size_t i = 0; i < order_.size(); ++i) position_.emplace(order_[i].native(), i);
+    if (order_.size() > 1) worker_ = std::thread([this] { WorkAhead(); });
+  }
+
+  ~EmlFileReader() override {
+    {
+      const std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    if (worker_.joinable()) worker_.join();
+  }
+
   std::shared_ptr<const StoreMail> Read(const std::filesystem::path& file) override {
-    const std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     for (auto it = recent_.begin(); it != recent_.end(); ++it) {
       if (it->first == file) {
         std::rotate(recent_.begin(), it, it + 1);
         return recent_.front().second;
       }
     }
+    if (const auto at = position_.find(file.native()); at != position_.end()) {
+      const size_t index = at->second;
+      MoveWindow(index);
+      done_.wait(lock, [&] { return busy_ != index; });
+      if (const auto ready = ahead_.find(index); ready != ahead_.end()) {
+        Parsed parsed = std::move(ready->second);
+        ahead_.erase(ready);
+        // A failure is not remembered: asked again, the file is read again.
+        if (parsed.error) std::rethrow_exception(parsed.error);
+        Remember(file, parsed.mail);
+        return parsed.mail;
+      }
+    }
+    lock.unlock();
     auto mail = ParseMailFile(file);
-    if (recent_.size() == kRecent) recent_.pop_back();
-    recent_.insert(recent_.begin(), {file, mail});
+    lock.lock();
+    Remember(file, mail);
     return mail;
   }
 
  private:
+  struct Parsed {
+    std::shared_ptr<const StoreMail> mail;
+    std::exception_ptr error;
+  };
+
+  // Work ahead of `index`: keep what lies within reach, forget the rest.
+  void MoveWindow(size_t index) {
+    first_ = index;
+    std::erase_if(ahead_, [&](const auto& entry) { return entry.first < index || entry.first > index + kAhead; });
+    if (next_ <= index || next_ > index + kAhead + 1) next_ = index + 1;
+    wake_.notify_one();
+  }
+
+  void WorkAhead() {
+    // Signals such as Ctrl-C are the export's to handle, not this thread's.
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [&] { return stop_ || (next_ <= first_ + kAhead && next_ < order_.size()); });
+      if (stop_) return;
+      const size_t index = next_++;
+      busy_ = index;
+      const std::filesystem::path file = order_[index];
+      lock.unlock();
+      Parsed parsed;
+      try {
+        parsed.mail = ParseMailFile(file);
+      } catch (...) {
+        parsed.error = std::current_exception();
+      }
+      lock.lock();
+      busy_ = kNone;
+      if (index >= first_ && index <= first_ + kAhead) ahead_[index] = std::move(parsed);
+      done_.notify_all();
+    }
+  }
+
+  void Remember(const std::filesystem::path& file, std::shared_ptr<const StoreMail> mail) {
+    if (recent_.size() == kRecent) recent_.pop_back();
+    recent_.insert(recent_.begin(), {file, std::move(mail)});
+  }
+
   // The export fetches a mail several times in a row (count, report line,
   // attachments) but never returns to it later; a handful covers that while
   // memory stays bounded by the few largest mails.
   static constexpr size_t kRecent = 4;
+  // Mails parsed ahead; they hold their files' bytes, not decoded ones.
+  static constexpr size_t kAhead = 3;
+  static constexpr size_t kNone = static_cast<size_t>(-1);
+
+  const std::vector<std::filesystem::path> order_;
+  std::unordered_map<std::string, size_t> position_;
+
   std::mutex mutex_;
+  std::condition_variable wake_;  // the worker: more to do, or stop
+  std::condition_variable done_;  // readers: the worker finished a mail
   // Most recent first; a file that holds no mail is remembered as nullptr.
   std::vector<std::pair<std::filesystem::path, std::shared_ptr<const StoreMail>>> recent_;
+  std::map<size_t, Parsed> ahead_;
+  size_t first_ = 0;  // the last index asked for; the worker stays within kAhead after it
+  size_t next_ = 1;   // what the worker parses next
+  size_t busy_ = kNone;
+  bool stop_ = false;
+  std::thread worker_;  // last: starts once everything above is set up
 };
 
 }  // namespace
 
-std::shared_ptr<MailFileReader> MakeEmlFileReader() { return std::make_shared<EmlFileReader>(); }
+std::shared_ptr<MailFileReader> MakeEmlFileReader(std::vector<std::filesystem::path> order) {
+  return std::make_shared<EmlFileReader>(std::move(order));
+}
 
 }  // namespace trovex::store

@@ -242,6 +242,19 @@ class Loader {
   std::vector<NodeId> ancestors_;
 };
 
+// The mail files in the order an export of `folder` with its subfolders
+// asks for them: the folder's own items first; below it, each subfolder's
+// subfolders before its items.
+void AppendExportOrder(const StoreFolder& folder, bool top, std::vector<fs::path>& order) {
+  const auto items = [&] {
+    for (const StoreItem& item : folder.items)
+      if (!item.file.empty()) order.push_back(item.file);
+  };
+  if (top) items();
+  for (const StoreFolder& sub : folder.folders) AppendExportOrder(sub, false, order);
+  if (!top) items();
+}
+
 }  // namespace
 
 MailStore LoadMailStore(const fs::path& directory) {
@@ -263,7 +276,9 @@ MailStore LoadMailStore(const fs::path& directory) {
 
   MailStore store;
   store.root = Loader().LoadFolder(root, DisplayName(name), NodeId{info.st_dev, info.st_ino});
-  store.reader = MakeEmlFileReader();
+  std::vector<fs::path> order;
+  AppendExportOrder(store.root, true, order);
+  store.reader = MakeEmlFileReader(std::move(order));
   return store;
 }
 

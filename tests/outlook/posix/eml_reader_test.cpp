@@ -508,6 +508,58 @@ TEST_F(EmlReaderTest, AttachmentsOutliveTheCacheAndTheFile) {
 }
 
 // The sample store as the export sees it through the object model.
+// A reader told the order works ahead on a thread of its own; whatever the
+// order of the requests, each gets what a plain reader gives.
+TEST_F(EmlReaderTest, ReadingAheadGivesWhatReadingOnRequestGives) {
+  std::vector<fs::path> files;
+  for (int i = 0; i < 12; ++i) {
+    files.push_back(dir_.Write(
+        "m" + std::to_string(i) + ".eml",
+        "Subject: Mail " + std::to_string(i) + "\nContent-Type: multipart/mixed; boundary=g\n\n--g\n"
+        "Content-Type: application/octet-stream; name=a" + std::to_string(i) + ".bin\n"
+        "Content-Transfer-Encoding: base64\n\nSGFsbG8g" + std::string(1, "ABCDEFGHIJKL"[i]) + "w==\n--g--\n"));
+  }
+  files.insert(files.begin() + 5, dir_.Write("keine-mail.eml", ""));
+  const std::vector<std::vector<size_t>> requests = {
+      {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12},     // the export's order
+      {12, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12},  // the preview's last mail first
+      {12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0},
+      {0, 7, 1, 8, 2, 2, 2, 9, 3, 12, 4, 0},
+  };
+  for (const auto& sequence : requests) {
+    const auto ahead = MakeEmlFileReader(files);
+    for (const size_t i : sequence) {
+      SCOPED_TRACE(files[i].filename().string());
+      const auto mail = ahead->Read(files[i]);
+      const auto plain = MakeEmlFileReader()->Read(files[i]);
+      ASSERT_EQ(mail == nullptr, plain == nullptr);
+      if (!mail) continue;
+      EXPECT_THAT(Describe(*mail), ElementsAreArray(Describe(*plain)));
+      const fs::path out = dir_.path() / "out.bin";
+      mail->attachments.at(0).content->WriteTo(out);
+      EXPECT_THAT(ReadBytes(out), StartsWith("Hallo "));
+    }
+  }
+}
+
+TEST_F(EmlReaderTest, AFailureFoundAheadIsRaisedWhenAskedAndNotKept) {
+  const fs::path first = dir_.Write("1.eml", "Subject: eins\n\nx\n");
+  const fs::path second = dir_.path() / "2.eml";
+  fs::create_directory(second);  // a mail file that cannot be read
+  const auto reader = MakeEmlFileReader({first, second, dir_.Write("3.eml", "Subject: drei\n\nx\n")});
+
+  EXPECT_EQ(reader->Read(first)->subject, "eins");
+  try {
+    reader->Read(second);
+    ADD_FAILURE() << "no error";
+  } catch (const outlook::OutlookError& e) {
+    EXPECT_THAT(e.what(), HasSubstr("2.eml"));
+  }
+  fs::remove(second);
+  dir_.Write("2.eml", "Subject: zwei\n\nx\n");
+  EXPECT_EQ(reader->Read(second)->subject, "zwei");
+}
+
 TEST(MailStoreSampleTest, MailsThroughTheObjectModel) {
   ::setenv("TZ", "Europe/Berlin", 1);
   ::tzset();
