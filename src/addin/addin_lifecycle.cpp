@@ -79,7 +79,11 @@ void AddInLifecycle::Disconnect(int removeMode) {
   }
   // The module goes in any case; a failure above is reported afterwards.
   module_->CloseRegistry();
-  module_.reset();
+  if (calls_ > 0) {
+    retired_ = std::move(module_);
+  } else {
+    module_.reset();
+  }
   if (failure) std::rethrow_exception(failure);
 }
 

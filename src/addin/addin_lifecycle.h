@@ -34,13 +34,33 @@ class AddInLifecycle {
   // shutdown events.
   void Quit();
 
+  // Marks a call from the host into the module (a ribbon callback) for
+  // as long as the returned object lives. A disconnection during such a
+  // call (a click handler's modal loop lets Outlook quit) keeps the module
+  // alive until the outermost call has returned; Module() is null from the
+  // disconnection on.
+  class CallScope {
+   public:
+    explicit CallScope(AddInLifecycle& owner) : owner_(owner) { ++owner_.calls_; }
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+    ~CallScope() {
+      if (--owner_.calls_ == 0) owner_.retired_.reset();
+    }
+
+   private:
+    AddInLifecycle& owner_;
+  };
+
   int ConnectionCount() const { return connections_; }
   ModuleCore* Module() const { return module_.get(); }
   bool ShutdownEventsSuppressed() const { return doNotRaiseShutdownEvents_; }
 
  private:
   int connections_ = 0;
+  int calls_ = 0;
   std::unique_ptr<ModuleCore> module_;
+  std::unique_ptr<ModuleCore> retired_;  // disconnected during a call
   bool doNotRaiseShutdownEvents_ = false;
 };
 

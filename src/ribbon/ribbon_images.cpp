@@ -234,8 +234,11 @@ std::vector<std::uint8_t> Inflate(std::span<const std::uint8_t> zlib, std::size_
     switch (in.Bits(2)) {
       case 0: {
         in.AlignToByte();
-        const unsigned len = in.Byte() | (in.Byte() << 8);
-        const unsigned nlen = in.Byte() | (in.Byte() << 8);
+        // One byte per statement: the order of the reads is fixed.
+        unsigned len = in.Byte();
+        len |= in.Byte() << 8;
+        unsigned nlen = in.Byte();
+        nlen |= in.Byte() << 8;
         if ((len ^ 0xFFFF) != nlen) throw ImageError("PNG: bad stored block");
         if (out.size() + len > limit) throw ImageError("PNG: more image data than the header allows");
         for (unsigned i = 0; i < len; ++i) out.push_back(in.Byte());
@@ -546,7 +549,11 @@ Image DecodeDibIcon(std::span<const std::uint8_t> dib, std::uint32_t width, std:
   if (ReadLe16(dib, 14) != 32 || ReadLe32(dib, 16) != 0) throw ImageError("icon: only 32-bit BI_RGB images are read");
   const std::size_t maskStride = ((width + 31) / 32) * 4;
   const std::size_t colorBytes = std::size_t{width} * height * 4;
-  if (dib.size() < headerSize + colorBytes + maskStride * height) throw ImageError("icon: image data ends early");
+  // In steps, so that a huge header size read from the file cannot wrap the sum.
+  if (headerSize > dib.size() || colorBytes > dib.size() - headerSize ||
+      maskStride * height > dib.size() - headerSize - colorBytes) {
+    throw ImageError("icon: image data ends early");
+  }
   const auto color = dib.subspan(headerSize, colorBytes);
   const auto mask = dib.subspan(headerSize + colorBytes, maskStride * height);
 

@@ -192,7 +192,8 @@ const std::string& IadxRibbonComponent::Description() const { return EmptyText()
 const std::string& IadxRibbonComponent::Title() const { return EmptyText(); }
 
 void IadxRibbonComponent::SetId(std::string value) {
-  if (Store(id_, std::move(value))) UpdateRegistryText();
+  // An emptied id keeps the registry text: the control stays findable.
+  if (Store(id_, std::move(value)) && !id_.empty()) UpdateRegistryText();
 }
 
 void IadxRibbonComponent::SetIdMso(std::string value) {

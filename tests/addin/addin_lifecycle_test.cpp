@@ -153,6 +153,29 @@ TEST_F(LifecycleTest, QuitUnderFastShutdownFreesTheModuleWithoutShutdownEvents) 
                  "subscribe Quit", "OnAddInBeginShutdown", "OnAddInFinalize", "module freed"}));
 }
 
+// A click handler's modal loop lets Outlook quit; the handler then returns
+// into its module, which must still be there.
+TEST_F(LifecycleTest, QuitDuringACallFreesTheModuleWhenTheCallReturns) {
+  Connect(kStartup);
+  lifecycle_.StartupComplete();
+  TakeLog();
+  {
+    const AddInLifecycle::CallScope outer(lifecycle_);
+    {
+      const AddInLifecycle::CallScope nested(lifecycle_);
+      quit_();
+      EXPECT_EQ(lifecycle_.Module(), nullptr);  // later callbacks find none
+    }
+    EXPECT_EQ(TakeLog(), Log{});
+  }
+  EXPECT_EQ(TakeLog(), Log{"module freed"});
+  // Without a call under way it goes at once, as before.
+  Connect(kAfterStartup);
+  TakeLog();
+  lifecycle_.Disconnect(kUserClosed);
+  EXPECT_EQ(TakeLog().back(), "module freed");
+}
+
 TEST_F(LifecycleTest, QuitIsOnlySubscribedUnderFastShutdown) {
   struct Case {
     std::string version;

@@ -159,6 +159,36 @@ TEST(CallbackTableTest, NamesAndNumbersAsOfficeAsksForThem) {
   EXPECT_EQ(nullptr, RibbonCallbackTable().FindId(18));
 }
 
+// Office keeps the numbers it got once per name: every one must be right.
+TEST(CallbackTableTest, EveryCallbackKeepsItsNumber) {
+  const std::pair<const char*, std::int32_t> table[] = {
+      {"RibbonLoaded_Callback", 10}, {"GetImages_Callback", 11}, {"GetVisible_Callback", 12},
+      {"GetKeyTip_Callback", 13}, {"GetLabel_Callback", 14}, {"GetEnabled_Callback", 15},
+      {"GetPressed_Callback", 16}, {"GetImage_Callback", 17}, {"GetSuperTip_Callback", 19},
+      {"GetScreenTip_Callback", 20}, {"GetSize_Callback", 21}, {"GetShowLabel_Callback", 22},
+      {"GetShowImage_Callback", 23}, {"GetDescription_Callback", 24}, {"GetText_Callback", 25},
+      {"GetItemCount_Callback", 26}, {"GetItemID_Callback", 27}, {"GetItemImage_Callback", 28},
+      {"GetItemLabel_Callback", 29}, {"GetItemScreenTip_Callback", 30}, {"GetItemSuperTip_Callback", 31},
+      {"GetShowItemImage_Callback", 32}, {"GetSelectedItemIndex_Callback", 33},
+      {"GetSelectedItemId_Callback", 34}, {"GetItemHeight_Callback", 35}, {"GetItemWidth_Callback", 36},
+      {"GetContent_Callback", 37}, {"GetTitle_Callback", 38}, {"OnActionCommon_Callback", 50},
+      {"OnActionCommonRepurposed_Callback", 51}, {"OnActionState_Callback", 52},
+      {"OnActionStateRepurposed_Callback", 53}, {"OnActionSelected_Callback", 54}, {"OnChange_Callback", 55},
+      {"OnBackstageShow_Callback", 60}, {"OnBackstageHide_Callback", 61}, {"GetTarget_Callback", 62},
+      {"GetAltText_Callback", 63}, {"GetHelperText_Callback", 64}, {"GetStyle_Callback", 65},
+  };
+  for (const auto& [name, id] : table) {
+    SCOPED_TRACE(name);
+    const std::vector<std::string> names = {name};
+    std::vector<std::int32_t> ids = {0};
+    EXPECT_TRUE(RibbonCallbackTable().Resolve(names, ids));
+    EXPECT_EQ(id, ids[0]);
+    const auto* entry = RibbonCallbackTable().FindId(id);
+    ASSERT_NE(nullptr, entry);
+    EXPECT_EQ(name, entry->name);
+  }
+}
+
 TEST(OfficeIdTest, MarkersTakenOut) {
   const struct {
     const char* id;
@@ -232,6 +262,49 @@ TEST_F(CallbacksTest, ValuesWithTheirDefaultsAndMarkers) {
     SCOPED_TRACE(std::string(c.callback) + " " + c.officeId);
     EXPECT_EQ(c.expected, Query(c.callback, c.officeId));
   }
+  EXPECT_EQ(std::vector<std::string>{}, errors_);
+}
+
+// The split button's button part ("...wrapped") is answered by the split
+// button for some values only; for the others the id finds nothing.
+TEST_F(CallbacksTest, WhichValuesTheButtonPartTakesFromItsSplitButton) {
+  // Every value away from its default, so each answer tells where it came from.
+  split_.SetVisible(false);
+  split_.SetKeyTip("H");
+  split_.SetEnabled(false);
+  split_.SetPressed(true);
+  split_.SetScreenTip("Tipp");
+  split_.SetSuperTip("Mehr");
+  split_.SetShowCaption(false);
+  split_.SetImageIndex(3);
+  split_.SetSize(TadxRibbonXControlSize::csLarge);
+  split_.SetDescription("Beschreibung");
+  const struct {
+    const char* callback;
+    RibbonValue fromSplitButton;
+    RibbonValue byDefault;
+    bool takesIt;
+  } cases[] = {
+      {"GetVisible_Callback", false, true, false},
+      {"GetKeyTip_Callback", std::string("H"), std::string(), false},
+      {"GetLabel_Callback", std::string("Hilfe"), std::string(), true},
+      {"GetEnabled_Callback", false, true, false},
+      {"GetPressed_Callback", true, false, true},
+      {"GetScreenTip_Callback", std::string("Tipp"), std::string(), true},
+      {"GetSuperTip_Callback", std::string("Mehr"), std::string(), true},
+      {"GetShowLabel_Callback", false, true, true},
+      {"GetShowImage_Callback", true, false, true},
+      {"GetSize_Callback", std::int32_t{1}, std::int32_t{0}, false},
+      {"GetDescription_Callback", std::string("Beschreibung"), std::string(), true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.callback);
+    EXPECT_EQ(c.fromSplitButton, Query(c.callback, "adxRibbonSplitButtonHELP"));
+    EXPECT_EQ(c.takesIt ? c.fromSplitButton : c.byDefault, Query(c.callback, "adxRibbonSplitButtonHELPwrapped"));
+    EXPECT_EQ(c.takesIt ? c.fromSplitButton : c.byDefault,
+              Query(c.callback, "adxRibbonSplitButtonHELPwrapped_adx_context_menu_7"));
+  }
+  EXPECT_FALSE(std::holds_alternative<std::monostate>(Query("GetImage_Callback", "adxRibbonSplitButtonHELPwrapped")));
   EXPECT_EQ(std::vector<std::string>{}, errors_);
 }
 

@@ -169,6 +169,9 @@ TEST_F(RibbonModelTest, RegistryFindsByIdWithoutCaseOrByIdMsoOrByTag) {
   first.SetId("Begin");
   EXPECT_EQ(module_.FindRibbonControl("begin"), &first);
   EXPECT_EQ(module_.FindRibbonControl("start"), nullptr);
+  // An emptied Id leaves the entry as it was.
+  first.SetId("");
+  EXPECT_EQ(module_.FindRibbonControl("begin"), &first);
 }
 
 TEST_F(RibbonModelTest, PrunedEntriesAreFoundOnlyByTheirExactIdAndDeletedOnesNotAtAll) {

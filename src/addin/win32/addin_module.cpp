@@ -191,7 +191,7 @@ void TAddInModule::adxRibbonTab1Controls0Controls0Click(ribbon::TadxRibbonCustom
   // property would only hand out again.
   IDispatch* app = OutlookApp();
   if (!app) throw std::runtime_error("Outlook's application object is missing.");
-  const trovex::win32::unique_variant explorer = GetProperty(app, L"ActiveExplorer");
+  const trovex::win32::unique_variant explorer = CallMethod(app, L"ActiveExplorer");
   StartExportWizard(*this, explorer.Get().vt == VT_DISPATCH ? explorer.Get().pdispVal : nullptr);
 }
 

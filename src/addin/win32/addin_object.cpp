@@ -158,9 +158,13 @@ HRESULT TadxAddin::InvokeCallback(const CallbackTable::Entry& entry, DISPPARAMS&
                                   EXCEPINFO* exception) {
   if (result) ::VariantInit(result);
   if (params.cNamedArgs != 0) return DISP_E_NONAMEDARGS;
+  HRESULT code = S_OK;
+  std::string message = "unknown exception";
   try {
-    // A click handler may run until Outlook lets go of the add-in.
+    // A click handler may run until Outlook lets go of the add-in, and even
+    // until it disconnects.
     const ComPtr<IUnknown> alive = KeepAlive();
+    const AddInLifecycle::CallScope call(lifecycle_);
     ribbon::CallbackArguments arguments = ribbon::win32::ArgumentsFromDispParams(params);
     // Without a module nothing is found: every query gets its default.
     static ribbon::RibbonCallbacks detached(nullptr, nullptr);
@@ -170,28 +174,30 @@ HRESULT TadxAddin::InvokeCallback(const CallbackTable::Entry& entry, DISPPARAMS&
     if (result) *result = std::exchange(value.Get(), VARIANT{});
     return S_OK;
   } catch (const ribbon::CallbackError& e) {
-    return e.GetKind() == ribbon::CallbackError::Kind::MissingArgument ? DISP_E_BADPARAMCOUNT : DISP_E_TYPEMISMATCH;
+    // Arguments that do not fit the callback: a failure inside it, told
+    // Office the same way, with the precise code in the exception record.
+    code = e.GetKind() == ribbon::CallbackError::Kind::MissingArgument ? DISP_E_BADPARAMCOUNT : DISP_E_TYPEMISMATCH;
+    message = e.what();
   } catch (...) {
-    std::string message = "unknown exception";
+    code = HResultFromCurrentException();
     try {
       throw;
     } catch (const std::exception& e) {
       message = e.what();
     } catch (...) {
     }
-    const HRESULT code = HResultFromCurrentException();
-    if (exception) {
-      *exception = EXCEPINFO{};
-      exception->scode = code;
-      try {
-        exception->bstrSource = trovex::win32::MakeBstr(L"QM_MSOAddIn.MSOAddIn").Release();
-        exception->bstrDescription = trovex::win32::MakeBstr(trovex::win32::WideFromUtf8(message)).Release();
-      } catch (...) {
-        // No memory for the texts: the code still tells.
-      }
-    }
-    return DISP_E_EXCEPTION;
   }
+  if (exception) {
+    *exception = EXCEPINFO{};
+    exception->scode = code;
+    try {
+      exception->bstrSource = trovex::win32::MakeBstr(L"QM_MSOAddIn.MSOAddIn").Release();
+      exception->bstrDescription = trovex::win32::MakeBstr(trovex::win32::WideFromUtf8(message)).Release();
+    } catch (...) {
+      // No memory for the texts: the code still tells.
+    }
+  }
+  return DISP_E_EXCEPTION;
 }
 
 HRESULT TadxAddin::OnConnection(IDispatch* application, office::ext_ConnectMode connectMode, IDispatch* addInInst,

@@ -49,6 +49,9 @@ std::string GuidText(REFGUID guid);
 // Late-bound calls on host objects, by name (GetIDsOfNames + Invoke).
 // Failures throw ComError.
 trovex::win32::unique_variant GetProperty(IDispatch* object, const wchar_t* name);
+// A method without arguments; a type library's IDispatch refuses to call a
+// method as a property.
+trovex::win32::unique_variant CallMethod(IDispatch* object, const wchar_t* name);
 void PutProperty(IDispatch* object, const wchar_t* name, const VARIANT& value);
 
 // The registry the add-in reads and writes, and the sink of its error

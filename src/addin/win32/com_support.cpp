@@ -118,6 +118,17 @@ unique_variant GetProperty(IDispatch* object, const wchar_t* name) {
   return result;
 }
 
+unique_variant CallMethod(IDispatch* object, const wchar_t* name) {
+  const DISPID id = DispIdOf(object, name);
+  DISPPARAMS none = {nullptr, nullptr, 0, 0};
+  EXCEPINFO info = {};
+  unique_variant result;
+  const HRESULT hr =
+      object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, result.Put(), &info, nullptr);
+  ThrowIfInvokeFailed(hr, info, name);
+  return result;
+}
+
 void PutProperty(IDispatch* object, const wchar_t* name, const VARIANT& value) {
   const DISPID id = DispIdOf(object, name);
   // A shallow copy: Invoke does not take over its arguments.

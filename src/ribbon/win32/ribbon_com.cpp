@@ -92,10 +92,12 @@ CallbackArgument ArgumentFromVariant(const VARIANT& value) {
       if (SUCCEEDED(object->QueryInterface(office::IID_IRibbonUI, ui.PutVoid())) && ui) {
         return std::unique_ptr<RibbonUI>(std::make_unique<ComRibbonUI>(std::move(ui)));
       }
-      throw CallbackError(CallbackError::Kind::WrongType, "an object that is no ribbon control or ribbon");
+      // Another object (a backstage's context, say): only a callback that
+      // needs a control or the ribbon finds fault with it.
+      return std::monostate();
     }
     default:
-      throw CallbackError(CallbackError::Kind::WrongType, "an argument of variant type " + std::to_string(v.vt));
+      return std::monostate();
   }
 }
 

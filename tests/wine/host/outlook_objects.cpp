@@ -393,7 +393,8 @@ class ApplicationObject final : public Dispatch<ApplicationObject>, public IConn
 
   static constexpr Member<ApplicationObject> kMembers[] = {
       {L"Version", 0x116, kGet, 0, &ApplicationObject::Version},
-      {L"ActiveExplorer", 0x111, kGet, 0, &ApplicationObject::ActiveExplorer},
+      // A method in Outlook's type library, which refuses a property read of it.
+      {L"ActiveExplorer", 0x111, DISPATCH_METHOD, 0, &ApplicationObject::ActiveExplorer},
   };
 
   HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** out) override {

@@ -498,15 +498,70 @@ TEST_F(RibbonTest, FaultsOfTheCallReachOffice) {
   EXPECT_EQ(DISP_E_EXCEPTION, r.hr);
   EXPECT_EQ(RPC_E_DISCONNECTED, r.scode);
   EXPECT_NE(std::string::npos, r.error.find("IRibbonControl.Id")) << r.error;
-  // No control at all, or a text where the control belongs.
+  // No control at all, or a text where the control belongs: failures of
+  // the callback as well, the precise code in the exception record.
   r = CallByName(dispatch_.Get(), L"GetLabel_Callback", DISPATCH_METHOD);
-  EXPECT_EQ(DISP_E_BADPARAMCOUNT, r.hr);
+  EXPECT_EQ(DISP_E_EXCEPTION, r.hr);
+  EXPECT_EQ(DISP_E_BADPARAMCOUNT, r.scode);
   std::vector<unique_variant> text;
   text.push_back(TextArg(L"adxRibbonButtonFCD171CE9B1140C386870F12A933A26F"));
   r = CallByName(dispatch_.Get(), L"GetLabel_Callback", DISPATCH_METHOD, text);
-  EXPECT_EQ(DISP_E_TYPEMISMATCH, r.hr);
+  EXPECT_EQ(DISP_E_EXCEPTION, r.hr);
+  EXPECT_EQ(DISP_E_TYPEMISMATCH, r.scode);
+  // A number no callback has: the type library's answer.
+  DISPPARAMS none{};
+  unique_variant ignored;
+  EXPECT_EQ(DISP_E_MEMBERNOTFOUND,
+            dispatch_->Invoke(18, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, ignored.Put(), nullptr, nullptr));
   EXPECT_EQ("", MessageBoxes());
   ShutDown();
+}
+
+// The callbacks whose arguments are not just the control, through Invoke
+// as Office makes the call.
+TEST_F(RibbonTest, CallbacksWithFurtherArguments) {
+  StartUp();
+  // The pressed state, as a plain and as a by-reference truth value.
+  for (const bool byReference : {false, true}) {
+    SCOPED_TRACE(byReference ? "by reference" : "plain");
+    for (const bool pressed : {true, false}) {
+      ::DeleteFileW(commandLog_.c_str());
+      VARIANT_BOOL state = pressed ? VARIANT_TRUE : VARIANT_FALSE;
+      std::vector<unique_variant> more(1);
+      if (byReference) {
+        more[0].Get().vt = VT_BOOL | VT_BYREF;
+        more[0].Get().pboolVal = &state;
+      } else {
+        more[0].Get().vt = VT_BOOL;
+        more[0].Get().boolVal = state;
+      }
+      EXPECT_EQ(S_OK, Callback("OnActionState_Callback", kInfo, nullptr, std::move(more)).hr);
+      EXPECT_EQ(std::vector<std::string>{"ShowInfoDialog"}, Commands());
+      const DispResult stored = Callback("GetPressed_Callback", kInfo);
+      ASSERT_EQ(VT_BOOL, stored.value.Type());
+      EXPECT_EQ(state, stored.value.Get().boolVal);
+    }
+  }
+  // An image asked for by name.
+  std::vector<unique_variant> name;
+  name.push_back(TextArg(win32::WideFromUtf8(kInfo)));
+  const DispResult image = CallByName(dispatch_.Get(), L"GetImages_Callback", DISPATCH_METHOD, name);
+  ASSERT_EQ(S_OK, image.hr);
+  ASSERT_EQ(VT_UNKNOWN, image.value.Type());
+  ComPtr<IStream> stream;
+  ASSERT_EQ(S_OK, image.value.Get().punkVal->QueryInterface(IID_IStream, stream.PutVoid()));
+  EXPECT_EQ(64u, Decode(stream.Get(), L"<icon stream>").width);
+  // A callback this add-in does not serve, with an object that is no
+  // ribbon control: answered with nothing.
+  std::vector<unique_variant> context;
+  context.push_back(ObjectArg(host_.Application()));
+  const DispResult backstage = CallByName(dispatch_.Get(), L"OnBackstageShow_Callback", DISPATCH_METHOD, context);
+  EXPECT_EQ(S_OK, backstage.hr);
+  context.clear();
+  EXPECT_EQ(VT_EMPTY, backstage.value.Type());
+  EXPECT_EQ("", MessageBoxes());
+  ShutDown();
+  EXPECT_EQ(0, host_.ReferencesHeld());
 }
 
 }  // namespace
