@@ -107,26 +107,26 @@ std::string GuidText(REFGUID guid) {
   return Utf8FromWide(text);
 }
 
-unique_variant GetProperty(IDispatch* object, const wchar_t* name) {
+namespace {
+
+unique_variant InvokeWithoutArguments(IDispatch* object, const wchar_t* name, WORD flags) {
   const DISPID id = DispIdOf(object, name);
   DISPPARAMS none = {nullptr, nullptr, 0, 0};
   EXCEPINFO info = {};
   unique_variant result;
-  const HRESULT hr =
-      object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, result.Put(), &info, nullptr);
+  const HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &none, result.Put(), &info, nullptr);
   ThrowIfInvokeFailed(hr, info, name);
   return result;
 }
 
+}  // namespace
+
+unique_variant GetProperty(IDispatch* object, const wchar_t* name) {
+  return InvokeWithoutArguments(object, name, DISPATCH_PROPERTYGET);
+}
+
 unique_variant CallMethod(IDispatch* object, const wchar_t* name) {
-  const DISPID id = DispIdOf(object, name);
-  DISPPARAMS none = {nullptr, nullptr, 0, 0};
-  EXCEPINFO info = {};
-  unique_variant result;
-  const HRESULT hr =
-      object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, result.Put(), &info, nullptr);
-  ThrowIfInvokeFailed(hr, info, name);
-  return result;
+  return InvokeWithoutArguments(object, name, DISPATCH_METHOD);
 }
 
 void PutProperty(IDispatch* object, const wchar_t* name, const VARIANT& value) {
