@@ -16,56 +16,25 @@
 #include <sstream>
 
 #include "support/posix/file_registry.h"
+#include "testing/temp_dir.h"
 #endif
 
 #include "testing/env.h"
+#include "testing/memory_registry.h"
 
 namespace trovex::wizard {
 namespace {
 
 using testing::SetEnv;
 
-// Values by hive, key and name; logs every access in order.
-class MemoryRegistry final : public Registry {
+// The stored settings as the tests seed them: values of the current user's
+// settings key.
+class SettingsRegistry final : public testing::MemoryRegistry {
  public:
-  using Value = std::variant<std::string, bool>;
-
-  std::string ReadRegString(RegistryRoot root, std::string_view key, std::string_view name) override {
-    log.push_back("read " + std::string(name));
-    const Value* v = Find(root, key, name);
-    return v && std::holds_alternative<std::string>(*v) ? std::get<std::string>(*v) : std::string();
-  }
-  bool ReadRegBool(RegistryRoot root, std::string_view key, std::string_view name) override {
-    log.push_back("bool " + std::string(name));
-    const Value* v = Find(root, key, name);
-    if (v && !std::holds_alternative<bool>(*v)) throw RegistryError("not a number");
-    return v && std::get<bool>(*v);
-  }
-  bool WriteRegString(RegistryRoot root, std::string_view key, std::string_view name,
-                      std::string_view value) override {
-    log.push_back("write " + std::string(name));
-    if (failing.count(std::string(name))) return false;
-    values[{root, std::string(key), std::string(name)}] = std::string(value);
-    return true;
-  }
-  bool WriteRegBool(RegistryRoot root, std::string_view key, std::string_view name, bool value) override {
-    log.push_back("write " + std::string(name));
-    if (failing.count(std::string(name))) return false;
-    values[{root, std::string(key), std::string(name)}] = value;
-    return true;
-  }
-
   void Set(std::string_view name, Value v) {
-    values[{RegistryRoot::CurrentUser, std::string(kSettingsKey), std::string(name)}] = std::move(v);
+    MemoryRegistry::Set(RegistryRoot::CurrentUser, kSettingsKey, name, std::move(v));
   }
-  const Value* Find(RegistryRoot root, std::string_view key, std::string_view name) const {
-    auto it = values.find({root, std::string(key), std::string(name)});
-    return it == values.end() ? nullptr : &it->second;
-  }
-
-  std::map<std::tuple<RegistryRoot, std::string, std::string>, Value> values;
-  std::set<std::string> failing;
-  std::vector<std::string> log;
+  using MemoryRegistry::Set;
 };
 
 std::string Documents() { return "/home/jo/Dokumente"; }
@@ -139,7 +108,7 @@ TEST(ExtensionText, JoinsAndSplitsUpperCaseWithDots) {
 }
 
 TEST(LoadSettings, FirstOpeningGivesTheDefaults) {
-  MemoryRegistry reg;
+  SettingsRegistry reg;
   const ExportSettings s = LoadSettings(reg, Documents);
   EXPECT_EQ(s.AttachFolder, "/home/jo/Dokumente\\");
   EXPECT_EQ(s.AttachFolderOption, SubfolderRule::None);
@@ -153,16 +122,16 @@ TEST(LoadSettings, FirstOpeningGivesTheDefaults) {
 }
 
 TEST(LoadSettings, ReadsInTheDialogsOrder) {
-  MemoryRegistry reg;
+  SettingsRegistry reg;
   LoadSettings(reg, Documents);
-  EXPECT_EQ(reg.log, (std::vector<std::string>{"read AttachFolderOption", "read AttachFilenameOption",
+  EXPECT_EQ(reg.accesses, (std::vector<std::string>{"read AttachFolderOption", "read AttachFilenameOption",
                                                 "read FilnamePrefix", "bool AttachNoOverwrite",
                                                 "bool SelectExtensions", "bool AttachExportEmbedded",
                                                 "read AttachFolder", "read ExtensionList"}));
 }
 
 TEST(LoadSettings, StoredZerosMeanNoChoice) {
-  MemoryRegistry reg;
+  SettingsRegistry reg;
   reg.Set("AttachFolderOption", std::string("000000"));
   reg.Set("AttachFilenameOption", std::string("010001"));
   const ExportSettings s = LoadSettings(reg, Documents);
@@ -175,7 +144,7 @@ TEST(LoadSettings, StoredZerosMeanNoChoice) {
 
 TEST(LoadSettings, ExpandsTheStoredFolderAndEndsItInBackslash) {
   SetEnv("TROVEX_SETTINGS_TEST_ROOT", "E:\\Daten");
-  MemoryRegistry reg;
+  SettingsRegistry reg;
   reg.Set("AttachFolder", std::string("  %TROVEX_SETTINGS_TEST_ROOT%\\Anhänge "));
   bool asked = false;
   const ExportSettings s = LoadSettings(reg, [&] {
@@ -191,15 +160,15 @@ TEST(LoadSettings, ExpandsTheStoredFolderAndEndsItInBackslash) {
 }
 
 TEST(LoadSettings, BooleanStoredAsTextIsAnError) {
-  MemoryRegistry reg;
+  SettingsRegistry reg;
   reg.Set("SelectExtensions", std::string("1"));
   EXPECT_THROW(LoadSettings(reg, Documents), RegistryError);
 }
 
 TEST(SaveSettings, WritesEveryValueInTheDialogsOrderAndRoundTrips) {
-  MemoryRegistry reg;
+  SettingsRegistry reg;
   ASSERT_TRUE(SaveSettings(reg, Sample()));
-  EXPECT_EQ(reg.log, (std::vector<std::string>{"write AttachFolderOption", "write AttachExportEmbedded",
+  EXPECT_EQ(reg.accesses, (std::vector<std::string>{"write AttachFolderOption", "write AttachExportEmbedded",
                                                 "write AttachFolder", "write SelectExtensions",
                                                 "write AttachFilenameOption", "write FilnamePrefix",
                                                 "write AttachNoOverwrite", "write ExtensionList"}));
@@ -220,10 +189,11 @@ TEST(SaveSettings, WritesEveryValueInTheDialogsOrderAndRoundTrips) {
 }
 
 TEST(SaveSettings, ReportsAFailedWriteButWritesTheRest) {
-  MemoryRegistry reg;
-  reg.failing = {"AttachFolder"};
+  SettingsRegistry reg;
+  reg.refuseWrite = [](RegistryRoot, const std::string&, const std::string& name) { return name == "AttachFolder"; };
   EXPECT_FALSE(SaveSettings(reg, Sample()));
-  EXPECT_EQ(reg.log.size(), 8u);
+  EXPECT_EQ(reg.accesses.size(), 8u);
+  EXPECT_EQ(reg.log.size(), 7u);
   EXPECT_EQ(std::get<std::string>(*reg.Find(RegistryRoot::CurrentUser, kSettingsKey, "ExtensionList")),
             ".DOCX;.PDF;");
 }
@@ -232,12 +202,6 @@ TEST(SaveSettings, ReportsAFailedWriteButWritesTheRest) {
 
 class SettingsFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/trovex_settings_XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
   std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
@@ -245,7 +209,8 @@ class SettingsFileTest : public ::testing::Test {
     return s.str();
   }
 
-  std::string dir_;
+  const testing::TempDir tmp_{"trovex-settings"};
+  const std::string dir_ = tmp_.path().string();
 };
 
 TEST_F(SettingsFileTest, RoundTripsThroughTheRegistryFile) {
@@ -298,7 +263,7 @@ TEST_F(SettingsFileTest, UnwritableLocationFailsWithAReason) {
   EXPECT_FALSE(SaveSettings(reg, Sample()));
   EXPECT_NE(reg.LastWriteError().find(dir_ + "/config/trovex/registry.reg"), std::string::npos)
       << reg.LastWriteError();
-  MemoryRegistry empty;
+  SettingsRegistry empty;
   ExpectSameStoredChoices(LoadSettings(reg, Documents), LoadSettings(empty, Documents));  // nothing was stored
 }
 
