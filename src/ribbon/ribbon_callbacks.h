@@ -16,7 +16,7 @@
 #include <variant>
 #include <vector>
 
-#include "addin/dispatch_table.h"
+#include "office/dispatch_table.h"
 #include "ribbon/ribbon_images.h"
 #include "ribbon/ribbon_model.h"
 
@@ -56,7 +56,7 @@ class CallbackError : public std::runtime_error {
 
 class RibbonCallbacks;
 using CallbackHandler = RibbonValue (RibbonCallbacks::*)(CallbackArguments& arguments);
-using CallbackTable = addin::DispatchTable<CallbackHandler>;
+using CallbackTable = office::DispatchTable<CallbackHandler>;
 
 // Every callback name with its number, in number order. The names compare
 // with case, as Office asks for them as written.

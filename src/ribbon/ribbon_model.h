@@ -22,11 +22,11 @@
 #include <variant>
 #include <vector>
 
-#include "addin/addin_module.h"
+#include "office/office_host.h"
 
 namespace trovex::ribbon {
 
-using addin::OfficeHostApp;
+using office::OfficeHostApp;
 
 // Kind codes; a stored definition records them, so the numbers are fixed.
 // Only group, box, button group, button, split button and menu are built

@@ -142,19 +142,19 @@ TEST(CallbackTableTest, NamesAndNumbersAsOfficeAsksForThem) {
       {"OnActionState_Callback", 52},
       {"GetStyle_Callback", 65},
       // The markup's attribute name is no callback name.
-      {"getLabel", addin::kDispIdUnknown},
+      {"getLabel", office::kDispIdUnknown},
       // Names compare with case.
-      {"getlabel_callback", addin::kDispIdUnknown},
-      {"GETLABEL_CALLBACK", addin::kDispIdUnknown},
-      {"", addin::kDispIdUnknown},
+      {"getlabel_callback", office::kDispIdUnknown},
+      {"GETLABEL_CALLBACK", office::kDispIdUnknown},
+      {"", office::kDispIdUnknown},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     // A member name with one argument name after it: every id is set.
     const std::vector<std::string> names = {c.name, "control"};
     std::vector<std::int32_t> ids = {0, 0};
-    EXPECT_EQ(c.id != addin::kDispIdUnknown, RibbonCallbackTable().Resolve(names, ids));
-    EXPECT_EQ((std::vector<std::int32_t>{c.id, addin::kDispIdUnknown}), ids);
+    EXPECT_EQ(c.id != office::kDispIdUnknown, RibbonCallbackTable().Resolve(names, ids));
+    EXPECT_EQ((std::vector<std::int32_t>{c.id, office::kDispIdUnknown}), ids);
   }
   EXPECT_EQ(nullptr, RibbonCallbackTable().FindId(18));
 }

@@ -19,6 +19,11 @@
 
 namespace trovex::ribbon::testing {
 
+// An Outlook-only module with the add-in's namespace and ProgID.
+inline RibbonModuleSettings OutlookRibbonSettings() {
+  return {{OfficeHostApp::Outlook}, "QM_AddIns", "QM_MSOAddIn.MSOAddIn"};
+}
+
 // Records each call as "Invalidate", "InvalidateControl <id>" or
 // "ActivateTab <id>"; throws instead when `fail` is set.
 class RecordingRibbonUI final : public RibbonUI {
