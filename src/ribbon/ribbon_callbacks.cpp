@@ -1,5 +1,6 @@
 #include "ribbon/ribbon_callbacks.h"
 
+#include "support/image/image.h"
 #include "support/utf8.h"
 
 namespace trovex::ribbon {
@@ -107,11 +108,11 @@ IadxRibbonComponent* RibbonCallbacks::FindComponentByOfficeId(std::string_view o
 }
 
 RibbonObject RibbonCallbacks::MakeRibbonImage(const IadxRibbonComponent& component) const {
-  Image image;
+  image::Image image;
   if (!component.Glyph().Empty()) {
     // A list of one, sized as the glyph, keyed on its bottom-left colour.
     image = ImageOfGlyph(component.Glyph());
-    MakeBottomLeftColorTransparent(image);
+    image::MakeBottomLeftColorTransparent(image);
   } else {
     // Only controls index their tab's list; a tab has no ImageIndex.
     const auto* control = dynamic_cast<const TadxRibbonCustomControl*>(&component);

@@ -71,7 +71,7 @@ std::string WithoutContextMenuMarker(std::string id);
 
 // The picture Office displays for an image (an IStream or IPictureDisp on
 // the COM side), made for the host's major version.
-using PictureMaker = std::function<RibbonObject(const Image& image, int hostMajorVersion)>;
+using PictureMaker = std::function<RibbonObject(const image::Image& image, int hostMajorVersion)>;
 
 class RibbonCallbacks {
  public:

@@ -10,9 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "testing/recording_ribbon_ui.h"
+
 namespace trovex::ribbon {
 namespace {
 
+using image::Image;
+using trovex::testing::RecordingRibbonUI;
 using P = TadxRibbonControlPropertyType;
 
 // Office's IRibbonControl.
@@ -32,18 +36,6 @@ class FakeControl final : public RibbonControl {
   bool failId_;
 };
 
-// Office's IRibbonUI; records what it is asked.
-class FakeRibbonUI final : public RibbonUI {
- public:
-  explicit FakeRibbonUI(std::vector<std::string>& calls) : calls_(calls) {}
-  void Invalidate() override { calls_.push_back("Invalidate"); }
-  void InvalidateControl(const std::string& id) override { calls_.push_back("InvalidateControl " + id); }
-  void ActivateTab(const std::string& id) override { calls_.push_back("ActivateTab " + id); }
-
- private:
-  std::vector<std::string>& calls_;
-};
-
 // What the COM side's picture maker would turn into an IStream or picture.
 struct Picture {
   Image image;
@@ -56,7 +48,7 @@ CallbackArgument ControlArg(std::string id, RibbonContext context = nullptr) {
 
 int windowContext = 0;  // stands for the querying window
 
-class CallbacksTest : public testing::Test {
+class CallbacksTest : public ::testing::Test {
  protected:
   CallbacksTest() {
     module_.SetHostMajorVersion(16);
@@ -523,7 +515,7 @@ TEST_F(CallbacksTest, OnLoadKeepsTheRibbonAndChoosesTheNamespace) {
       throw std::runtime_error("OnRibbonLoaded failed");
     };
     std::vector<CallbackArgument> args;
-    auto ui = std::make_unique<FakeRibbonUI>(uiCalls);
+    auto ui = std::make_unique<RecordingRibbonUI>(uiCalls);
     RibbonUI* given = ui.get();
     args.emplace_back(std::unique_ptr<RibbonUI>(std::move(ui)));
     EXPECT_EQ(RibbonValue(), Invoke(callbacks, 10, std::move(args)));

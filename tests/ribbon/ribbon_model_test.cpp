@@ -4,13 +4,14 @@
 #include <gtest/gtest.h>
 
 #include "ribbon/ribbon_test_support.h"
+#include "testing/recording_ribbon_ui.h"
 
 namespace trovex::ribbon {
 namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using testing::RecordingRibbonUI;
+using trovex::testing::RecordingRibbonUI;
 using K = TadxRibbonControlType;
 using R = TadxRibbon;
 using R10 = TadxRibbon2010;
@@ -30,7 +31,7 @@ class RibbonModelTest : public ::testing::Test {
     module_.ErrorHandler = [this](const std::exception& e) { errors_.push_back(e.what()); };
   }
 
-  void LoadRibbon() { module_.SetRibbonUI(std::make_unique<RecordingRibbonUI>(calls_, officeFails_)); }
+  void LoadRibbon() { module_.SetRibbonUI(std::make_unique<RecordingRibbonUI>(calls_, &officeFails_)); }
 
   RibbonModule module_;
   TadxRibbonTab& tab_;
