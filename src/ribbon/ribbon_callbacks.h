@@ -97,26 +97,20 @@ class RibbonCallbacks {
   // control's Id) leave as exceptions.
   RibbonValue RibbonLoaded(CallbackArguments& arguments);
   RibbonValue GetImages(CallbackArguments& arguments);
-  RibbonValue GetVisible(CallbackArguments& arguments);
-  RibbonValue GetKeyTip(CallbackArguments& arguments);
-  RibbonValue GetLabel(CallbackArguments& arguments);
-  RibbonValue GetEnabled(CallbackArguments& arguments);
-  RibbonValue GetPressed(CallbackArguments& arguments);
+  // A value query: the stored value of the property, as the override
+  // leaves it; the property's default when no component is found.
+  template <TadxRibbonControlPropertyType property>
+  RibbonValue Value(CallbackArguments& arguments) {
+    return QueryValue(arguments, property);
+  }
   RibbonValue GetImage(CallbackArguments& arguments);
-  RibbonValue GetSuperTip(CallbackArguments& arguments);
-  RibbonValue GetScreenTip(CallbackArguments& arguments);
-  RibbonValue GetSize(CallbackArguments& arguments);
-  RibbonValue GetShowLabel(CallbackArguments& arguments);
-  RibbonValue GetShowImage(CallbackArguments& arguments);
-  RibbonValue GetDescription(CallbackArguments& arguments);
   RibbonValue OnActionCommon(CallbackArguments& arguments);
   RibbonValue OnActionState(CallbackArguments& arguments);
   // Callbacks of control kinds this add-in does not build: no value.
   RibbonValue NotServed(CallbackArguments& arguments);
 
  private:
-  struct ValueQuery;
-  RibbonValue QueryValue(CallbackArguments& arguments, const ValueQuery& query);
+  RibbonValue QueryValue(CallbackArguments& arguments, TadxRibbonControlPropertyType property);
   RibbonValue Click(CallbackArguments& arguments, bool withPressedState);
   int HostMajorVersion() const { return module_ ? module_->HostMajorVersion() : 0; }
 
