@@ -18,7 +18,7 @@
 
 #include "office/dispatch_table.h"
 #include "ribbon/ribbon_images.h"
-#include "ribbon/ribbon_model.h"
+#include "ribbon/ribbon_module.h"
 
 namespace trovex::ribbon {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ribbon/ribbon_model.h"
+#include "ribbon/ribbon_controls.h"
 #include "support/image/image.h"
 
 namespace trovex::ribbon {

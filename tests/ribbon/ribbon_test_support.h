@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "ribbon/ribbon_model.h"
+#include "ribbon/ribbon_module.h"
 #include "testing/temp_dir.h"
 
 namespace trovex::ribbon::testing {

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "ribbon/ribbon_model.h"
+#include "ribbon/ribbon_office.h"
 
 namespace trovex::testing {
 
