@@ -190,8 +190,6 @@ class TadxRibbonControls {
   TadxRibbonControls& operator=(const TadxRibbonControls&) = delete;
   ~TadxRibbonControls();
 
-  IadxRibbonComponent& Owner() const { return owner_; }
-  std::size_t MaxCount() const { return maxCount_; }
   std::size_t Count() const { return items_.size(); }
   TadxRibbonCustomControl& operator[](std::size_t index) const { return *items_.at(index); }
 

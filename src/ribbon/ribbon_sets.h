@@ -68,12 +68,6 @@ class RibbonSet {
   constexpr RibbonSet(std::initializer_list<Value> values) {
     for (Value v : values) Include(v);
   }
-  // Bits beyond the enumeration are dropped.
-  static constexpr RibbonSet FromBits(Bits bits) {
-    RibbonSet s;
-    s.bits_ = static_cast<Bits>(bits & kMask);
-    return s;
-  }
   constexpr Bits ToBits() const { return bits_; }
   constexpr bool Empty() const { return bits_ == 0; }
   constexpr bool Contains(Value v) const { return (bits_ & Bit(v)) != 0; }
@@ -88,7 +82,7 @@ class RibbonSet {
   friend constexpr bool operator==(const RibbonSet&, const RibbonSet&) = default;
 
  private:
-  static constexpr Bits kMask = static_cast<Bits>((std::uint64_t{1} << kCount) - 1);
+  static_assert(kCount <= static_cast<int>(sizeof(Bits) * 8), "every value needs its bit");
   static constexpr Bits Bit(Value v) { return static_cast<Bits>(Bits{1} << static_cast<int>(v)); }
   Bits bits_ = 0;
 };
