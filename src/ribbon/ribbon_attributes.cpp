@@ -22,10 +22,4 @@ const std::string* AttributeList::Find(std::string_view name) const {
   return nullptr;
 }
 
-std::vector<std::string> AttributeList::Names() const {
-  std::vector<std::string> names;
-  for (const Attribute& a : items_) names.push_back(a.first);
-  return names;
-}
-
 }  // namespace trovex::ribbon

@@ -19,7 +19,6 @@ class AttributeList {
   const std::vector<Attribute>& Items() const { return items_; }
   // The value, or nullptr when the name is absent.
   const std::string* Find(std::string_view name) const;
-  std::vector<std::string> Names() const;
 
  private:
   std::vector<Attribute> items_;

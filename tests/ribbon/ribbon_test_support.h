@@ -35,11 +35,6 @@ struct Tag {
     }
     return nullptr;
   }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& a : attributes) names.push_back(a.first);
-    return names;
-  }
 };
 
 // Every start and empty tag in document order. Values hold no raw quote.
