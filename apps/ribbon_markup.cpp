@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "ribbon/ribbon_definition.h"
+#include "addin/trovex_ribbon.h"
 #include "ribbon/ribbon_markup.h"
 
 int main(int argc, char** argv) {
@@ -30,8 +30,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    trovex::ribbon::RibbonModule module(trovex::ribbon::TrovexRibbonSettings());
-    trovex::ribbon::LoadTrovexRibbon(module);
+    trovex::ribbon::RibbonModule module(trovex::addin::TrovexRibbonSettings());
+    trovex::addin::LoadTrovexRibbon(module);
     const std::string markup = trovex::ribbon::GetCustomUI(module, argv[1], version);
     if (std::fwrite(markup.data(), 1, markup.size(), stdout) != markup.size() || std::fflush(stdout) != 0) return 1;
     return 0;

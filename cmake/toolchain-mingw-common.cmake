@@ -13,3 +13,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Where this Debian host keeps what the build takes from it beside the
+# cross compiler: fmt's headers (used header-only), Wine's stdole2.tlb that
+# widl imports, and GoogleTest's sources for the Wine tests. Hints only:
+# the project's CMake files find each with find_path/find_file.
+set(TROVEX_HOST_INCLUDE_HINTS /usr/include)
+set(TROVEX_STDOLE2_HINTS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows /usr/lib/i386-linux-gnu/wine/i386-windows)
+set(TROVEX_GTEST_SOURCE_HINTS /usr/src/googletest)

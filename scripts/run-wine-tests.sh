@@ -10,7 +10,7 @@ set -euo pipefail
 build=$(cd "${1:?usage: run-wine-tests.sh BUILD_DIR [gtest arguments...]}" && pwd)
 shift
 root=$(cd "$(dirname "$0")/.." && pwd)
-dll=$build/src/trovex_addin.dll
+dll=$build/src/addin/trovex_addin.dll
 exe=$build/tests/wine/trovex_wine_tests.exe
 for f in "$dll" "$exe"; do
   [ -f "$f" ] || { echo "missing $f (run scripts/build-windows.sh)" >&2; exit 2; }

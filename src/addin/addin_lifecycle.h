@@ -54,7 +54,6 @@ class AddInLifecycle {
 
   int ConnectionCount() const { return connections_; }
   ModuleCore* Module() const { return module_.get(); }
-  bool ShutdownEventsSuppressed() const { return doNotRaiseShutdownEvents_; }
 
  private:
   int connections_ = 0;

@@ -13,26 +13,13 @@
 #include <string>
 #include <string_view>
 
+#include "office/office_host.h"
 #include "support/message_box.h"
 #include "support/registry.h"
 
 namespace trovex::addin {
 
-// Office hosts in the framework's order (0 to 11).
-enum class OfficeHostApp : int {
-  Excel,
-  Word,
-  Outlook,
-  PowerPoint,
-  Access,
-  Project,
-  FrontPage,
-  MapPoint,
-  Visio,
-  Publisher,
-  InfoPath,
-  OneNote,
-};
+using office::OfficeHostApp;
 
 enum class StartMode : int { FirstStart, Normal, Uninstall, Unknown };
 enum class HostStartMode : int { Unknown, FromUI, EmbeddedDocument, Programmatically };

@@ -1,5 +1,9 @@
 #include "ribbon/ribbon_callbacks.h"
 
+#include <algorithm>
+#include <array>
+
+#include "support/image/image.h"
 #include "support/utf8.h"
 
 namespace trovex::ribbon {
@@ -13,6 +17,36 @@ constexpr std::size_t kContextMenuCut = 22;  // the marker and four digits
 
 constexpr std::string_view kCustomUi2006 = "http://schemas.microsoft.com/office/2006/01/customui";
 constexpr std::string_view kCustomUi2009 = "http://schemas.microsoft.com/office/2009/07/customui";
+
+// The value callbacks: the property Office asks for, whether the button part
+// of a split button is answered by the split button, the stored value, and
+// the answer when no component is found.
+struct ValueQuery {
+  P property;
+  bool removesWrapped;
+  RibbonValue (*stored)(const IadxRibbonComponent& component);
+  RibbonValue notFound;
+};
+using Component = const IadxRibbonComponent&;
+const std::array<ValueQuery, 11> kValueQueries = {{
+    {P::rcptVisible, false, [](Component c) -> RibbonValue { return c.Visible(); }, true},
+    {P::rcptKeyTip, false, [](Component c) -> RibbonValue { return c.KeyTip(); }, std::string()},
+    {P::rcptCaption, true, [](Component c) -> RibbonValue { return c.Caption(); }, std::string()},
+    {P::rcptEnabled, false, [](Component c) -> RibbonValue { return c.Enabled(); }, true},
+    {P::rcptPressed, true, [](Component c) -> RibbonValue { return c.Pressed(); }, false},
+    {P::rcptScreenTip, true, [](Component c) -> RibbonValue { return c.ScreenTip(); }, std::string()},
+    {P::rcptSuperTip, true, [](Component c) -> RibbonValue { return c.SuperTip(); }, std::string()},
+    {P::rcptShowCaption, true, [](Component c) -> RibbonValue { return c.ShowCaption(); }, true},
+    {P::rcptShowImage, true,
+     [](Component c) -> RibbonValue {
+       return !c.Glyph().Empty() || c.ImageIndex() >= 0 || !c.ImageMso().empty();
+     },
+     false},
+    {P::rcptSize, false,
+     [](Component c) -> RibbonValue { return std::int32_t{c.Size() == TadxRibbonXControlSize::csLarge ? 1 : 0}; },
+     std::int32_t{0}},
+    {P::rcptDescription, true, [](Component c) -> RibbonValue { return c.Description(); }, std::string()},
+}};
 
 RibbonControl& ControlArgument(CallbackArguments& arguments) {
   auto* control = std::get_if<std::unique_ptr<RibbonControl>>(&arguments.At(0));
@@ -44,18 +78,18 @@ const CallbackTable& RibbonCallbackTable() {
   static const CallbackTable table = {
       {"RibbonLoaded_Callback", 10, &C::RibbonLoaded},
       {"GetImages_Callback", 11, &C::GetImages},
-      {"GetVisible_Callback", 12, &C::GetVisible},
-      {"GetKeyTip_Callback", 13, &C::GetKeyTip},
-      {"GetLabel_Callback", 14, &C::GetLabel},
-      {"GetEnabled_Callback", 15, &C::GetEnabled},
-      {"GetPressed_Callback", 16, &C::GetPressed},
+      {"GetVisible_Callback", 12, &C::Value<P::rcptVisible>},
+      {"GetKeyTip_Callback", 13, &C::Value<P::rcptKeyTip>},
+      {"GetLabel_Callback", 14, &C::Value<P::rcptCaption>},
+      {"GetEnabled_Callback", 15, &C::Value<P::rcptEnabled>},
+      {"GetPressed_Callback", 16, &C::Value<P::rcptPressed>},
       {"GetImage_Callback", 17, &C::GetImage},
-      {"GetSuperTip_Callback", 19, &C::GetSuperTip},
-      {"GetScreenTip_Callback", 20, &C::GetScreenTip},
-      {"GetSize_Callback", 21, &C::GetSize},
-      {"GetShowLabel_Callback", 22, &C::GetShowLabel},
-      {"GetShowImage_Callback", 23, &C::GetShowImage},
-      {"GetDescription_Callback", 24, &C::GetDescription},
+      {"GetSuperTip_Callback", 19, &C::Value<P::rcptSuperTip>},
+      {"GetScreenTip_Callback", 20, &C::Value<P::rcptScreenTip>},
+      {"GetSize_Callback", 21, &C::Value<P::rcptSize>},
+      {"GetShowLabel_Callback", 22, &C::Value<P::rcptShowCaption>},
+      {"GetShowImage_Callback", 23, &C::Value<P::rcptShowImage>},
+      {"GetDescription_Callback", 24, &C::Value<P::rcptDescription>},
       {"GetText_Callback", 25, &C::NotServed},
       {"GetItemCount_Callback", 26, &C::NotServed},
       {"GetItemID_Callback", 27, &C::NotServed},
@@ -107,11 +141,11 @@ IadxRibbonComponent* RibbonCallbacks::FindComponentByOfficeId(std::string_view o
 }
 
 RibbonObject RibbonCallbacks::MakeRibbonImage(const IadxRibbonComponent& component) const {
-  Image image;
+  image::Image image;
   if (!component.Glyph().Empty()) {
     // A list of one, sized as the glyph, keyed on its bottom-left colour.
     image = ImageOfGlyph(component.Glyph());
-    MakeBottomLeftColorTransparent(image);
+    image::MakeBottomLeftColorTransparent(image);
   } else {
     // Only controls index their tab's list; a tab has no ImageIndex.
     const auto* control = dynamic_cast<const TadxRibbonCustomControl*>(&component);
@@ -124,100 +158,18 @@ RibbonObject RibbonCallbacks::MakeRibbonImage(const IadxRibbonComponent& compone
   return makePicture_(image, HostMajorVersion());
 }
 
-struct RibbonCallbacks::ValueQuery {
-  bool removesWrapped;
-  P property;
-  RibbonValue (*stored)(const IadxRibbonComponent&);
-  RibbonValue notFound;
-};
-
-RibbonValue RibbonCallbacks::QueryValue(CallbackArguments& arguments, const ValueQuery& query) {
+RibbonValue RibbonCallbacks::QueryValue(CallbackArguments& arguments, P property) {
+  const auto query = std::find_if(kValueQueries.begin(), kValueQueries.end(),
+                                  [&](const ValueQuery& q) { return q.property == property; });
+  if (query == kValueQueries.end()) throw std::logic_error("no value query for this property");
   RibbonControl& control = ControlArgument(arguments);
   std::string id = control.Id();
-  if (query.removesWrapped) id = WithoutWrappedMarker(std::move(id));
+  if (query->removesWrapped) id = WithoutWrappedMarker(std::move(id));
   IadxRibbonComponent* component = FindComponentByOfficeId(id);
-  if (!component) return query.notFound;
-  RibbonValue value = query.stored(*component);
-  component->DoPropertyChanging(query.property, value, control.Context());
+  if (!component) return query->notFound;
+  RibbonValue value = query->stored(*component);
+  component->DoPropertyChanging(property, value, control.Context());
   return value;
-}
-
-RibbonValue RibbonCallbacks::GetVisible(CallbackArguments& arguments) {
-  static const ValueQuery query{false, P::rcptVisible, [](const IadxRibbonComponent& c) -> RibbonValue {
-                                  return c.Visible();
-                                }, true};
-  return QueryValue(arguments, query);
-}
-
-RibbonValue RibbonCallbacks::GetKeyTip(CallbackArguments& arguments) {
-  static const ValueQuery query{false, P::rcptKeyTip, [](const IadxRibbonComponent& c) -> RibbonValue {
-                                  return c.KeyTip();
-                                }, std::string()};
-  return QueryValue(arguments, query);
-}
-
-RibbonValue RibbonCallbacks::GetLabel(CallbackArguments& arguments) {
-  static const ValueQuery query{true, P::rcptCaption, [](const IadxRibbonComponent& c) -> RibbonValue {
-                                  return c.Caption();
-                                }, std::string()};
-  return QueryValue(arguments, query);
-}
-
-RibbonValue RibbonCallbacks::GetEnabled(CallbackArguments& arguments) {
-  static const ValueQuery query{false, P::rcptEnabled, [](const IadxRibbonComponent& c) -> RibbonValue {
-                                  return c.Enabled();
-                                }, true};
-  return QueryValue(arguments, query);
-}
-
-RibbonValue RibbonCallbacks::GetPressed(CallbackArguments& arguments) {
-  static const ValueQuery query{true, P::rcptPressed, [](const IadxRibbonComponent& c) -> RibbonValue {
-                                  return c.Pressed();
-                                }, false};
-  return QueryValue(arguments, query);
-}
-
-RibbonValue RibbonCallbacks::GetScreenTip(CallbackArguments& arguments) {
-  static const ValueQuery query{true, P::rcptScreenTip, [](const IadxRibbonComponent& c) -> RibbonValue {
-                                  return c.ScreenTip();
-                                }, std::string()};
-  return QueryValue(arguments, query);
-}
-
-RibbonValue RibbonCallbacks::GetSuperTip(CallbackArguments& arguments) {
-  static const ValueQuery query{true, P::rcptSuperTip, [](const IadxRibbonComponent& c) -> RibbonValue {
-                                  return c.SuperTip();
-                                }, std::string()};
-  return QueryValue(arguments, query);
-}
-
-RibbonValue RibbonCallbacks::GetShowLabel(CallbackArguments& arguments) {
-  static const ValueQuery query{true, P::rcptShowCaption, [](const IadxRibbonComponent& c) -> RibbonValue {
-                                  return c.ShowCaption();
-                                }, true};
-  return QueryValue(arguments, query);
-}
-
-RibbonValue RibbonCallbacks::GetShowImage(CallbackArguments& arguments) {
-  static const ValueQuery query{true, P::rcptShowImage, [](const IadxRibbonComponent& c) -> RibbonValue {
-                                  return !c.Glyph().Empty() || c.ImageIndex() >= 0 || !c.ImageMso().empty();
-                                }, false};
-  return QueryValue(arguments, query);
-}
-
-RibbonValue RibbonCallbacks::GetSize(CallbackArguments& arguments) {
-  static const ValueQuery query{false, P::rcptSize, [](const IadxRibbonComponent& c) -> RibbonValue {
-                                  return c.Size() == TadxRibbonXControlSize::csLarge ? std::int32_t{1}
-                                                                                     : std::int32_t{0};
-                                }, std::int32_t{0}};
-  return QueryValue(arguments, query);
-}
-
-RibbonValue RibbonCallbacks::GetDescription(CallbackArguments& arguments) {
-  static const ValueQuery query{true, P::rcptDescription, [](const IadxRibbonComponent& c) -> RibbonValue {
-                                  return c.Description();
-                                }, std::string()};
-  return QueryValue(arguments, query);
 }
 
 RibbonValue RibbonCallbacks::GetImage(CallbackArguments& arguments) {

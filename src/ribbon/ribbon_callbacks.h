@@ -16,9 +16,9 @@
 #include <variant>
 #include <vector>
 
-#include "addin/dispatch_table.h"
+#include "office/dispatch_table.h"
 #include "ribbon/ribbon_images.h"
-#include "ribbon/ribbon_model.h"
+#include "ribbon/ribbon_module.h"
 
 namespace trovex::ribbon {
 
@@ -56,7 +56,7 @@ class CallbackError : public std::runtime_error {
 
 class RibbonCallbacks;
 using CallbackHandler = RibbonValue (RibbonCallbacks::*)(CallbackArguments& arguments);
-using CallbackTable = addin::DispatchTable<CallbackHandler>;
+using CallbackTable = office::DispatchTable<CallbackHandler>;
 
 // Every callback name with its number, in number order. The names compare
 // with case, as Office asks for them as written.
@@ -71,7 +71,7 @@ std::string WithoutContextMenuMarker(std::string id);
 
 // The picture Office displays for an image (an IStream or IPictureDisp on
 // the COM side), made for the host's major version.
-using PictureMaker = std::function<RibbonObject(const Image& image, int hostMajorVersion)>;
+using PictureMaker = std::function<RibbonObject(const image::Image& image, int hostMajorVersion)>;
 
 class RibbonCallbacks {
  public:
@@ -97,26 +97,20 @@ class RibbonCallbacks {
   // control's Id) leave as exceptions.
   RibbonValue RibbonLoaded(CallbackArguments& arguments);
   RibbonValue GetImages(CallbackArguments& arguments);
-  RibbonValue GetVisible(CallbackArguments& arguments);
-  RibbonValue GetKeyTip(CallbackArguments& arguments);
-  RibbonValue GetLabel(CallbackArguments& arguments);
-  RibbonValue GetEnabled(CallbackArguments& arguments);
-  RibbonValue GetPressed(CallbackArguments& arguments);
+  // A value query: the stored value of the property, as the override
+  // leaves it; the property's default when no component is found.
+  template <TadxRibbonControlPropertyType property>
+  RibbonValue Value(CallbackArguments& arguments) {
+    return QueryValue(arguments, property);
+  }
   RibbonValue GetImage(CallbackArguments& arguments);
-  RibbonValue GetSuperTip(CallbackArguments& arguments);
-  RibbonValue GetScreenTip(CallbackArguments& arguments);
-  RibbonValue GetSize(CallbackArguments& arguments);
-  RibbonValue GetShowLabel(CallbackArguments& arguments);
-  RibbonValue GetShowImage(CallbackArguments& arguments);
-  RibbonValue GetDescription(CallbackArguments& arguments);
   RibbonValue OnActionCommon(CallbackArguments& arguments);
   RibbonValue OnActionState(CallbackArguments& arguments);
   // Callbacks of control kinds this add-in does not build: no value.
   RibbonValue NotServed(CallbackArguments& arguments);
 
  private:
-  struct ValueQuery;
-  RibbonValue QueryValue(CallbackArguments& arguments, const ValueQuery& query);
+  RibbonValue QueryValue(CallbackArguments& arguments, TadxRibbonControlPropertyType property);
   RibbonValue Click(CallbackArguments& arguments, bool withPressedState);
   int HostMajorVersion() const { return module_ ? module_->HostMajorVersion() : 0; }
 

@@ -1,5 +1,5 @@
-// The module's stored ribbon definition: a text the module is created from,
-// and Trovex's own. The form, one item a line:
+// A module's stored ribbon definition: a text the module is created from.
+// The form, one item a line:
 //
 //   object adxRibbonTab1: TadxRibbonTab      a tab and its component name
 //     Caption = 'Quellmark'                  'text' ('' for a quote), 12,
@@ -21,7 +21,7 @@
 #include <string>
 #include <string_view>
 
-#include "ribbon/ribbon_model.h"
+#include "ribbon/ribbon_module.h"
 
 namespace trovex::ribbon {
 
@@ -51,20 +51,5 @@ void LoadRibbonDefinition(RibbonModule& module, std::string_view text, const Def
 // The class name a stored definition gives a kind code; empty for a kind
 // not built here.
 std::string_view ClassNameOf(TadxRibbonControlType kind);
-
-// Trovex's ribbon: the "Quellmark" tab for Outlook's explorer.
-inline constexpr std::string_view kTrovexAddInProgId = "QM_MSOAddIn.MSOAddIn";
-inline constexpr std::string_view kTrovexImageList = "VirtualImageList1";
-// The module's click handlers, by their method names.
-inline constexpr std::string_view kStartClick = "adxRibbonTab1Controls0Controls0Click";
-inline constexpr std::string_view kHelpClick = "adxRibbonTab1Controls0Controls1Controls0Controls0Click";
-inline constexpr std::string_view kWebPageClick = "adxRibbonTab1Controls0Controls1Click";
-inline constexpr std::string_view kUpdateCheckClick = "adxRibbonTab1Controls0Controls1Controls0Controls3Click";
-inline constexpr std::string_view kInformationClick = "adxRibbonTab1Controls0Controls2Controls0Controls0Click";
-
-std::string_view TrovexRibbonDefinition();
-// Outlook only, namespace "QM_AddIns", the given ProgID.
-RibbonModuleSettings TrovexRibbonSettings(std::string_view addInProgId = kTrovexAddInProgId);
-void LoadTrovexRibbon(RibbonModule& module, const DefinitionBindings& bindings = {});
 
 }  // namespace trovex::ribbon

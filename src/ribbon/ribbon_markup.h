@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "ribbon/ribbon_model.h"
+#include "ribbon/ribbon_module.h"
 
 namespace trovex::ribbon {
 

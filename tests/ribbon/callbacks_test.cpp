@@ -10,9 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "testing/recording_ribbon_ui.h"
+
 namespace trovex::ribbon {
 namespace {
 
+using image::Image;
+using trovex::testing::RecordingRibbonUI;
 using P = TadxRibbonControlPropertyType;
 
 // Office's IRibbonControl.
@@ -32,18 +36,6 @@ class FakeControl final : public RibbonControl {
   bool failId_;
 };
 
-// Office's IRibbonUI; records what it is asked.
-class FakeRibbonUI final : public RibbonUI {
- public:
-  explicit FakeRibbonUI(std::vector<std::string>& calls) : calls_(calls) {}
-  void Invalidate() override { calls_.push_back("Invalidate"); }
-  void InvalidateControl(const std::string& id) override { calls_.push_back("InvalidateControl " + id); }
-  void ActivateTab(const std::string& id) override { calls_.push_back("ActivateTab " + id); }
-
- private:
-  std::vector<std::string>& calls_;
-};
-
 // What the COM side's picture maker would turn into an IStream or picture.
 struct Picture {
   Image image;
@@ -56,7 +48,7 @@ CallbackArgument ControlArg(std::string id, RibbonContext context = nullptr) {
 
 int windowContext = 0;  // stands for the querying window
 
-class CallbacksTest : public testing::Test {
+class CallbacksTest : public ::testing::Test {
  protected:
   CallbacksTest() {
     module_.SetHostMajorVersion(16);
@@ -142,19 +134,19 @@ TEST(CallbackTableTest, NamesAndNumbersAsOfficeAsksForThem) {
       {"OnActionState_Callback", 52},
       {"GetStyle_Callback", 65},
       // The markup's attribute name is no callback name.
-      {"getLabel", addin::kDispIdUnknown},
+      {"getLabel", office::kDispIdUnknown},
       // Names compare with case.
-      {"getlabel_callback", addin::kDispIdUnknown},
-      {"GETLABEL_CALLBACK", addin::kDispIdUnknown},
-      {"", addin::kDispIdUnknown},
+      {"getlabel_callback", office::kDispIdUnknown},
+      {"GETLABEL_CALLBACK", office::kDispIdUnknown},
+      {"", office::kDispIdUnknown},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     // A member name with one argument name after it: every id is set.
     const std::vector<std::string> names = {c.name, "control"};
     std::vector<std::int32_t> ids = {0, 0};
-    EXPECT_EQ(c.id != addin::kDispIdUnknown, RibbonCallbackTable().Resolve(names, ids));
-    EXPECT_EQ((std::vector<std::int32_t>{c.id, addin::kDispIdUnknown}), ids);
+    EXPECT_EQ(c.id != office::kDispIdUnknown, RibbonCallbackTable().Resolve(names, ids));
+    EXPECT_EQ((std::vector<std::int32_t>{c.id, office::kDispIdUnknown}), ids);
   }
   EXPECT_EQ(nullptr, RibbonCallbackTable().FindId(18));
 }
@@ -523,7 +515,7 @@ TEST_F(CallbacksTest, OnLoadKeepsTheRibbonAndChoosesTheNamespace) {
       throw std::runtime_error("OnRibbonLoaded failed");
     };
     std::vector<CallbackArgument> args;
-    auto ui = std::make_unique<FakeRibbonUI>(uiCalls);
+    auto ui = std::make_unique<RecordingRibbonUI>(uiCalls);
     RibbonUI* given = ui.get();
     args.emplace_back(std::unique_ptr<RibbonUI>(std::move(ui)));
     EXPECT_EQ(RibbonValue(), Invoke(callbacks, 10, std::move(args)));

@@ -3,8 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <map>
-#include <regex>
+#include "ribbon/ribbon_test_support.h"
 
 namespace trovex::ribbon {
 namespace {
@@ -15,126 +14,6 @@ using ::testing::IsEmpty;
 using K = TadxRibbonControlType;
 using R = TadxRibbon;
 using R10 = TadxRibbon2010;
-
-struct FourImages final : RibbonImageList {
-  int Count() const override { return 4; }
-};
-
-TEST(TrovexRibbon, IsTheTreeOfTheAddIn) {
-  RibbonModule module(TrovexRibbonSettings());
-  FourImages images;
-  std::vector<std::string> clicked;
-  DefinitionBindings bindings;
-  bindings.clickHandler = [&](std::string_view method) -> TadxRibbonOnClick {
-    return [&clicked, name = std::string(method)](TadxRibbonCustomControl&, RibbonControl*) { clicked.push_back(name); };
-  };
-  bindings.imageList = [&](std::string_view name) -> RibbonImageList* {
-    return name == kTrovexImageList ? &images : nullptr;
-  };
-  LoadTrovexRibbon(module, bindings);
-
-  ASSERT_EQ(module.Tabs().size(), 1u);
-  const TadxRibbonTab& tab = *module.Tabs()[0];
-  EXPECT_EQ(tab.Name(), "adxRibbonTab1");
-  EXPECT_EQ(tab.Id(), "quellmark.adxRibbonTab");
-  EXPECT_EQ(tab.Caption(), "Quellmark");
-  EXPECT_TRUE(tab.Shared());
-  EXPECT_TRUE(tab.Visible());
-  EXPECT_EQ(tab.Images(), &images);
-
-  // The registry in definition order, depth first; every entry with the explorer's two sets.
-  struct Expected {
-    K kind;
-    std::string_view idPrefix;  // the designer's prefix, or the whole id
-    std::string_view caption;
-    std::int32_t imageIndex;
-    std::string_view screenTip;
-    TadxRibbonXControlSize size;
-    std::string_view handler;  // empty: none
-  };
-  constexpr auto kRegular = TadxRibbonXControlSize::csRegular;
-  constexpr auto kLarge = TadxRibbonXControlSize::csLarge;
-  const Expected expected[] = {
-      {K::rctTab, "quellmark.adxRibbonTab", "Quellmark", -1, "", kRegular, ""},
-      {K::rctGroup, "quellmark.adxRibbonGroup_Attachments", "Anänge exportieren", 1, "AddIn von Quellmark Software",
-       kRegular, ""},
-      {K::rctButton, "adxRibbonButton", "Start", 0, "Starten Sie den Export der Anhänge", kLarge, kStartClick},
-      {K::rctSplitButton, "adxRibbonSplitButton", "Hilfe", -1, "", kRegular, ""},
-      {K::rctMenu, "adxRibbonMenu", "adxRibbonMenu1", -1, "", kRegular, ""},
-      {K::rctButton, "adxRibbonButton", "Hilfe", 3, "Online Hilfe aufrufen", kRegular, kHelpClick},
-      {K::rctButton, "adxRibbonButton", "Webseite", 1, "Webseite zum AddIn", kLarge, kWebPageClick},
-      {K::rctButton, "adxRibbonButton", "Nach Update suchen", -1, "", kRegular, kUpdateCheckClick},
-      {K::rctBox, "adxRibbonBox", "", -1, "", kRegular, ""},
-      {K::rctButtonGroup, "adxRibbonButtonGroup", "", -1, "", kRegular, ""},
-      {K::rctButton, "adxRibbonButton", "Info", 2, "Über das AddIn", kRegular, kInformationClick},
-  };
-  const auto& registry = module.RibbonControls();
-  ASSERT_EQ(registry.size(), std::size(expected));
-  std::set<std::string> ids;
-  for (std::size_t i = 0; i < registry.size(); ++i) {
-    const IadxRibbonComponent& c = *registry[i].component;
-    const Expected& e = expected[i];
-    SCOPED_TRACE(std::string(e.caption));
-    EXPECT_EQ(c.GetControlType(), e.kind);
-    EXPECT_EQ(registry[i].text, c.Id());
-    if (c.Id().starts_with("quellmark.")) {
-      EXPECT_EQ(c.Id(), e.idPrefix);
-    } else {
-      EXPECT_TRUE(std::regex_match(c.Id(), std::regex(std::string(e.idPrefix) + "[0-9A-F]{32}"))) << c.Id();
-    }
-    ids.insert(c.Id());
-    EXPECT_EQ(c.Caption(), e.caption);
-    EXPECT_EQ(c.ImageIndex(), e.imageIndex);
-    EXPECT_EQ(c.ScreenTip(), e.screenTip);
-    EXPECT_EQ(c.Size(), e.size);
-    EXPECT_EQ(c.Ribbons(), TadxRibbons({R::msrOutlookExplorer}));
-    EXPECT_EQ(c.Ribbons2010(), TadxRibbons2010({R10::msrOutlookExplorer2010}));
-    EXPECT_TRUE(c.Visible());
-    EXPECT_TRUE(c.KeyTip().empty());
-    EXPECT_TRUE(c.IdMso().empty());
-    if (e.kind != K::rctTab) {
-      EXPECT_TRUE(c.Enabled());
-      EXPECT_TRUE(c.ShowCaption());
-      EXPECT_TRUE(c.ImageMso().empty());
-      EXPECT_TRUE(c.Description().empty());
-    }
-    // Clicks reach the handler of the control's method name; the others have none.
-    clicked.clear();
-    TadxRibbonActionArguments click;
-    const_cast<IadxRibbonComponent&>(c).DoAction(click);
-    if (e.handler.empty()) {
-      EXPECT_THAT(clicked, IsEmpty());
-    } else {
-      EXPECT_THAT(clicked, ElementsAre(std::string(e.handler)));
-    }
-  }
-  EXPECT_EQ(ids.size(), registry.size());  // ids are unique
-
-  const IadxRibbonComponent& start = *registry[2].component;
-  EXPECT_EQ(start.SuperTip(), "Markieren Sie den Outlook Ordner, der untersucht werden soll.");
-  EXPECT_EQ(start.Tag(), 10);
-  EXPECT_EQ(module.FindRibbonControl(10), &start);
-  auto& menu = static_cast<TadxRibbonMenu&>(*registry[4].component);
-  EXPECT_EQ(menu.ItemSize(), TadxRibbonXItemSize::Normal);
-  EXPECT_FALSE(menu.Dynamic());
-  EXPECT_EQ(static_cast<TadxRibbonBox&>(*registry[8].component).BoxStyle(), TadxRibbonXBoxStyle::bsHorizontal);
-}
-
-TEST(TrovexRibbon, BindingsThatFindNothingFailTheLoad) {
-  RibbonModule module(TrovexRibbonSettings());
-  DefinitionBindings bindings;
-  bindings.clickHandler = [](std::string_view method) -> TadxRibbonOnClick {
-    if (method == kUpdateCheckClick) return {};
-    return [](TadxRibbonCustomControl&, RibbonControl*) {};
-  };
-  EXPECT_THROW(LoadTrovexRibbon(module, bindings), DefinitionError);
-  EXPECT_THAT(module.Tabs(), IsEmpty());
-
-  bindings = {};
-  bindings.imageList = [](std::string_view) -> RibbonImageList* { return nullptr; };
-  EXPECT_THROW(LoadTrovexRibbon(module, bindings), DefinitionError);
-  EXPECT_THAT(module.RibbonControls(), IsEmpty());
-}
 
 // A tab with one group and whatever `groupBody` puts into the group.
 std::string TabWithGroup(std::string_view groupBody) {
@@ -201,8 +80,8 @@ TEST(RibbonDefinition, IsRejectedWhenItsRecordsDoNotMatch) {
       {"object f: TForm\nend\n", "only TadxRibbonTab objects can be stored", 1},
   };
   for (const Case& c : cases) {
-    RibbonModule module(TrovexRibbonSettings());
-    LoadTrovexRibbon(module);  // an earlier definition stays
+    RibbonModule module(testing::OutlookRibbonSettings());
+    LoadRibbonDefinition(module, TabWithGroup(""));  // an earlier definition stays
     const std::size_t entries = module.RibbonControls().size();
     try {
       LoadRibbonDefinition(module, c.text);
@@ -236,7 +115,7 @@ TEST(RibbonDefinition, GivesEachComponentExactlyItsStoredValues) {
       "      Ribbons = [msrOutlookMailRead]\n"
       "      Ribbons2010 = [msrOutlookExplorer2010]\n"
       "    end\n");
-  RibbonModule module(TrovexRibbonSettings());
+  RibbonModule module(testing::OutlookRibbonSettings());
   LoadRibbonDefinition(module, text);
   const TadxRibbonTab& tab = *module.Tabs()[0];
   auto& group = *tab.Controls()[0].AsRibbonGroup();

@@ -3,11 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
-#include <iterator>
-
-#include "ribbon/ribbon_definition.h"
 #include "ribbon/ribbon_test_support.h"
 
 namespace trovex::ribbon {
@@ -26,21 +21,6 @@ using R10 = TadxRibbon2010;
 constexpr std::string_view kSchema2006 = "customUI.libxml2.xsd";
 constexpr std::string_view kSchema2009 = "customui14.libxml2.xsd";
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string Golden(std::string_view name) {
-  return ReadFile(std::string(TROVEX_SOURCE_DIR) + "/tests/ribbon/golden/" + std::string(name));
-}
-
-std::string TrovexMarkup(std::string_view ribbonId, int hostMajorVersion) {
-  RibbonModule module(TrovexRibbonSettings());
-  LoadTrovexRibbon(module);
-  return GetCustomUI(module, ribbonId, hostMajorVersion);
-}
-
 // "customUI" with one empty "ribbon": what every window but the explorer gets.
 const std::string kEmptyRibbon =
     "<customUI xmlns=\"http://schemas.microsoft.com/office/2006/01/customui\" "
@@ -49,82 +29,6 @@ const std::string kEmptyRibbon =
     "\t<ribbon>\r\n"
     "\t</ribbon>\r\n"
     "</customUI>";
-
-TEST(TrovexMarkup, ExplorerGetsTheTabByteForByte) {
-  const std::string golden = Golden("explorer.xml");
-  ASSERT_THAT(golden, HasSubstr("\r\n\t<ribbon>\r\n"));  // checked out with its CR LF
-  for (int version : {12, 14, 15, 16}) EXPECT_EQ(TrovexMarkup("Microsoft.Outlook.Explorer", version), golden) << version;
-}
-
-TEST(TrovexMarkup, EveryOtherOutlookWindowGetsAnEmptyRibbon) {
-  const std::string_view ribbonIds[] = {
-      "Microsoft.Outlook.Mail.Read",
-      "Microsoft.Outlook.Mail.Compose",
-      "Microsoft.Outlook.MeetingRequest.Read",
-      "Microsoft.Outlook.MeetingRequest.Send",
-      "Microsoft.Outlook.Appointment",
-      "Microsoft.Outlook.Contact",
-      "Microsoft.Outlook.Journal",
-      "Microsoft.Outlook.Task",
-      "Microsoft.Outlook.DistributionList",
-      "Microsoft.Outlook.Report",
-      "Microsoft.Outlook.Resend",
-      "Microsoft.Outlook.Response.Read",
-      "Microsoft.Outlook.Response.Compose",
-      "Microsoft.Outlook.Response.CounterPropose",
-      "Microsoft.Outlook.RSS",
-      "Microsoft.Outlook.Post.Read",
-      "Microsoft.Outlook.Post.Compose",
-      "Microsoft.Outlook.Sharing.Read",
-      "Microsoft.Outlook.Sharing.Compose",
-      // Outlook 2010's mobile windows.
-      "Microsoft.OMS.SMS.Read",
-      "Microsoft.OMS.SMS.Compose",
-      "Microsoft.OMS.MMS.Read",
-      "Microsoft.OMS.MMS.Compose",
-      // Later Outlooks ask for ids of their own.
-      "Microsoft.Outlook.Task.Read",
-  };
-  for (std::string_view id : ribbonIds) {
-    for (int version : {12, 16}) EXPECT_EQ(TrovexMarkup(id, version), kEmptyRibbon) << id << " " << version;
-  }
-}
-
-TEST(TrovexMarkup, AskingForOtherWindowsFirstChangesNothing) {
-  RibbonModule module(TrovexRibbonSettings());
-  LoadTrovexRibbon(module);
-  EXPECT_EQ(GetCustomUI(module, "Microsoft.Outlook.Mail.Read", 16), kEmptyRibbon);
-  EXPECT_EQ(GetCustomUI(module, "Microsoft.Outlook.Explorer", 16), Golden("explorer.xml"));
-  EXPECT_EQ(module.RibbonControls().size(), 11u);  // nothing pruned under Outlook
-  EXPECT_EQ(module.HostType(), OfficeHostApp::Outlook);
-  EXPECT_EQ(module.OfficeXmlns(), kCustomUI2006Namespace);
-  EXPECT_TRUE(module.RunningWithRibbon());
-}
-
-#ifdef TROVEX_RIBBON_MARKUP_EXE
-std::string RunCli(const std::string& args, int& exitCode) {
-  std::string out;
-  FILE* pipe = ::popen((std::string(TROVEX_RIBBON_MARKUP_EXE) + " " + args + " 2>/dev/null").c_str(), "r");
-  char buffer[4096];
-  std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  const int status = ::pclose(pipe);
-  exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return out;
-}
-
-TEST(TrovexRibbonMarkupCli, PrintsWhatOutlookReceives) {
-  int exitCode = -1;
-  EXPECT_EQ(RunCli("Microsoft.Outlook.Explorer 16", exitCode), Golden("explorer.xml"));
-  EXPECT_EQ(exitCode, 0);
-  EXPECT_EQ(RunCli("Microsoft.Outlook.Mail.Read 12", exitCode), kEmptyRibbon);
-  EXPECT_EQ(exitCode, 0);
-  EXPECT_EQ(RunCli("Microsoft.Outlook.Explorer", exitCode), "");  // usage
-  EXPECT_EQ(exitCode, 2);
-  EXPECT_EQ(RunCli("Microsoft.Outlook.Explorer sixteen", exitCode), "");
-  EXPECT_EQ(exitCode, 2);
-}
-#endif
 
 TEST(MarkupWriter, IndentsWithTabsEndsLinesWithCrLfAndEscapes) {
   TadxXMLHelper xml;
@@ -747,9 +651,6 @@ TEST(MarkupSchema, EveryVariantIsValidAndLoadable) {
     return GetCustomUI(module, "Microsoft.Outlook.Explorer", version);
   };
   const Case cases[] = {
-      {"Trovex, Outlook 2007", [] { return TrovexMarkup("Microsoft.Outlook.Explorer", 12); }, kSchema2006},
-      {"Trovex, Outlook 2016", [] { return TrovexMarkup("Microsoft.Outlook.Explorer", 16); }, kSchema2006},
-      {"Trovex, another window", [] { return TrovexMarkup("Microsoft.Outlook.Mail.Read", 16); }, kSchema2006},
       {"every kind, 2006/01", [&] { return every("QM_AddIns", false, 12); }, kSchema2006},
       {"every kind, 2009/07", [&] { return every("QM_AddIns", true, 16); }, kSchema2009},
       {"every kind without a namespace", [&] { return every("", false, 16); }, kSchema2006},

@@ -1,6 +1,6 @@
-// Helpers of the ribbon tests: Office's ribbon object as a recorder, a
-// reader of the markup's start tags, the attribute pairs Office refuses at
-// load time, and xmllint against Office's schemas.
+// Helpers of the ribbon tests: a module's settings, a reader of the
+// markup's start tags, the attribute pairs Office refuses at load time, and
+// xmllint against Office's schemas.
 #pragma once
 
 #include <sys/wait.h>
@@ -14,28 +14,15 @@
 #include <utility>
 #include <vector>
 
-#include "ribbon/ribbon_model.h"
+#include "ribbon/ribbon_module.h"
 #include "testing/temp_dir.h"
 
 namespace trovex::ribbon::testing {
 
-// Records each call as "Invalidate", "InvalidateControl <id>" or
-// "ActivateTab <id>"; throws instead when `fail` is set.
-class RecordingRibbonUI final : public RibbonUI {
- public:
-  explicit RecordingRibbonUI(std::vector<std::string>& log, const bool& fail) : log_(log), fail_(fail) {}
-  void Invalidate() override { Record("Invalidate"); }
-  void InvalidateControl(const std::string& id) override { Record("InvalidateControl " + id); }
-  void ActivateTab(const std::string& id) override { Record("ActivateTab " + id); }
-
- private:
-  void Record(std::string call) {
-    if (fail_) throw std::runtime_error("Office refused: " + call);
-    log_.push_back(std::move(call));
-  }
-  std::vector<std::string>& log_;
-  const bool& fail_;
-};
+// An Outlook-only module with the add-in's namespace and ProgID.
+inline RibbonModuleSettings OutlookRibbonSettings() {
+  return {{OfficeHostApp::Outlook}, "QM_AddIns", "QM_MSOAddIn.MSOAddIn"};
+}
 
 // A start or empty tag of the markup.
 struct Tag {
@@ -47,11 +34,6 @@ struct Tag {
       if (n == attribute) return &v;
     }
     return nullptr;
-  }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& a : attributes) names.push_back(a.first);
-    return names;
   }
 };
 

@@ -5,9 +5,9 @@
 #include <atomic>
 #include <stdexcept>
 
+#include "addin/trovex_ribbon.h"
 #include "addin/win32/com_server.h"
 #include "outlook/win32/outlook_ids.h"
-#include "ribbon/ribbon_definition.h"
 #include "ribbon/ribbon_markup.h"
 #include "ribbon/win32/ribbon_com.h"
 #include "support/win32/wide_string.h"

@@ -13,7 +13,7 @@
 #include "addin/addin_module.h"
 #include "ribbon/ribbon_callbacks.h"
 #include "ribbon/ribbon_images.h"
-#include "ribbon/ribbon_model.h"
+#include "ribbon/ribbon_module.h"
 #include "support/win32/com_ptr.h"
 
 namespace trovex::addin::win32 {

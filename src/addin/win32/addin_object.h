@@ -9,10 +9,10 @@
 #include <atomic>
 
 #include "addin/addin_lifecycle.h"
-#include "addin/dispatch_table.h"
+#include "office/dispatch_table.h"
 #include "addin/win32/addin_module.h"
 #include "addin/win32/class_factory.h"
-#include "addin/win32/office_interfaces.h"
+#include "office/win32/office_interfaces.h"
 #include "ribbon/ribbon_callbacks.h"
 #include "support/win32/com_ptr.h"
 

@@ -136,7 +136,7 @@ unique_variant VariantFromValue(const RibbonValue& value) {
 }
 
 PictureMaker ComPictureMaker() {
-  return [](const Image& image, int hostMajorVersion) {
+  return [](const image::Image& image, int hostMajorVersion) {
     return WrapComObject(MakeRibbonPicture(image, hostMajorVersion));
   };
 }

@@ -4,16 +4,19 @@
 
 #include <new>
 
+#include "support/image/icon.h"
 #include "support/win32/win32_error.h"
 #include "support/win32/win32_handles.h"
 
 namespace trovex::ribbon::win32 {
 
+using image::IconEntry;
+using image::Image;
 using trovex::win32::ComPtr;
 
 ComPtr<IStream> MakeIconStream(const Image& image) {
   const IconEntry entries[] = {IconEntry::Dib(image)};
-  const std::vector<std::uint8_t> ico = EncodeIcon(entries);
+  const std::vector<std::uint8_t> ico = image::EncodeIcon(entries);
   // The stream keeps its own copy; its position starts at 0.
   ComPtr<IStream> stream = ComPtr<IStream>::Attach(::SHCreateMemStream(ico.data(), static_cast<UINT>(ico.size())));
   if (!stream) throw std::bad_alloc();
@@ -21,7 +24,7 @@ ComPtr<IStream> MakeIconStream(const Image& image) {
 }
 
 ComPtr<IPictureDisp> MakeIconPicture(const Image& image) {
-  std::vector<std::uint8_t> bits = DibIconBits(image);
+  std::vector<std::uint8_t> bits = image::DibIconBits(image);
   // 0x00030000: the icon resource format version Windows expects.
   trovex::win32::unique_hicon icon(::CreateIconFromResourceEx(bits.data(), static_cast<DWORD>(bits.size()), TRUE,
                                                               0x00030000, static_cast<int>(image.width),

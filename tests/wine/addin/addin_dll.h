@@ -9,7 +9,7 @@
 
 #include "support/win32/com_ptr.h"
 #include "support/win32/win32_handles.h"
-#include "addin/win32/office_interfaces.h"
+#include "office/win32/office_interfaces.h"
 
 namespace trovex::wine_tests {
 

@@ -13,7 +13,7 @@
 #include "host/host_state.h"
 #include "outlook/object_model.h"
 #include "outlook/win32/outlook_ids.h"
-#include "addin/win32/office_interfaces.h"
+#include "office/win32/office_interfaces.h"
 #include "support/win32/wide_string.h"
 
 namespace trovex::wine_host {

@@ -18,7 +18,7 @@
 #include "host/raw_dispatch.h"
 #include "outlook/win32/outlook_ids.h"
 #include "support/win32/wide_string.h"
-#include "addin/win32/office_interfaces.h"
+#include "office/win32/office_interfaces.h"
 
 namespace trovex::wine_host {
 namespace {

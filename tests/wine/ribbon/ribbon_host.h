@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "addin/win32/office_interfaces.h"
+#include "office/win32/office_interfaces.h"
 #include "host/host_object.h"
 #include "support/win32/com_ptr.h"
 

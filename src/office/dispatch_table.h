@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace trovex::addin {
+namespace trovex::office {
 
 inline constexpr std::int32_t kDispIdUnknown = -1;  // DISPID_UNKNOWN
 
@@ -65,4 +65,4 @@ class DispatchTable {
   std::vector<Entry> entries_;
 };
 
-}  // namespace trovex::addin
+}  // namespace trovex::office

@@ -1,78 +1,17 @@
-#include "ribbon/ribbon_model.h"
+#include "ribbon/ribbon_controls.h"
 
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <array>
 
+#include "ribbon/ribbon_module.h"
 #include "support/utf8.h"
 
 namespace trovex::ribbon {
 namespace {
 
-static_assert(static_cast<int>(TadxRibbonControlType::rctBackstageItem) == 49);
-static_assert(static_cast<int>(TadxRibbon::msrOutlookExplorer) == kRibbonCount - 1);
-static_assert(static_cast<int>(TadxRibbon2010::msrOneNote) == kRibbon2010Count - 1);
-
-struct RibbonName {
-  std::string_view name;
-  std::string_view id;
-};
-
-constexpr std::array<RibbonName, kRibbonCount> kRibbons = {{
-    {"msrAccessDatabase", "Microsoft.Access.Database"},
-    {"msrExcelWorkbook", "Microsoft.Excel.Workbook"},
-    {"msrPowerPointPresentation", "Microsoft.PowerPoint.Presentation"},
-    {"msrWordDocument", "Microsoft.Word.Document"},
-    {"msrOutlookMailRead", "Microsoft.Outlook.Mail.Read"},
-    {"msrOutlookMailCompose", "Microsoft.Outlook.Mail.Compose"},
-    {"msrOutlookMeetingRequestRead", "Microsoft.Outlook.MeetingRequest.Read"},
-    {"msrOutlookMeetingRequestSend", "Microsoft.Outlook.MeetingRequest.Send"},
-    {"msrOutlookAppointment", "Microsoft.Outlook.Appointment"},
-    {"msrOutlookContact", "Microsoft.Outlook.Contact"},
-    {"msrOutlookJournal", "Microsoft.Outlook.Journal"},
-    {"msrOutlookTask", "Microsoft.Outlook.Task"},
-    {"msrOutlookDistributionList", "Microsoft.Outlook.DistributionList"},
-    {"msrOutlookReport", "Microsoft.Outlook.Report"},
-    {"msrOutlookResend", "Microsoft.Outlook.Resend"},
-    {"msrOutlookResponseRead", "Microsoft.Outlook.Response.Read"},
-    {"msrOutlookResponseCompose", "Microsoft.Outlook.Response.Compose"},
-    {"msrOutlookResponseCounterPropose", "Microsoft.Outlook.Response.CounterPropose"},
-    {"msrOutlookRSS", "Microsoft.Outlook.RSS"},
-    {"msrOutlookPostRead", "Microsoft.Outlook.Post.Read"},
-    {"msrOutlookPostCompose", "Microsoft.Outlook.Post.Compose"},
-    {"msrOutlookSharingRead", "Microsoft.Outlook.Sharing.Read"},
-    {"msrOutlookSharingCompose", "Microsoft.Outlook.Sharing.Compose"},
-    {"msrOutlookExplorer", "Microsoft.Outlook.Explorer"},
-}};
-
-constexpr std::array<RibbonName, kRibbon2010Count> kRibbons2010 = {{
-    {"msrOutlookExplorer2010", "Microsoft.Outlook.Explorer"},
-    {"msrOutlookSMSRead2010", "Microsoft.OMS.SMS.Read"},
-    {"msrOutlookSMSCompose2010", "Microsoft.OMS.SMS.Compose"},
-    {"msrOutlookMMSRead2010", "Microsoft.OMS.MMS.Read"},
-    {"msrOutlookMMSCompose2010", "Microsoft.OMS.MMS.Compose"},
-    {"msrInfoPathDesigner2010", "Microsoft.InfoPath.Designer"},
-    {"msrInforPathFiller2010", "Microsoft.InfoPath.Editor"},
-    {"msrInfoPathPrintPreview2010", "Microsoft.InfoPath.PrintPreview"},
-    {"msrPublisherPublication2010", "Microsoft.Publisher.Publication"},
-    {"msrProjectProject2010", "Microsoft.Project.Project"},
-    {"msrVisioDrawing2010", "Microsoft.Visio.Drawing"},
-    {"msrOneNote", "Microsoft.OneNote"},
-}};
-
 constexpr auto kExplorer = TadxRibbon::msrOutlookExplorer;
 constexpr auto kExplorer2010 = TadxRibbon2010::msrOutlookExplorer2010;
-
-IadxRibbonComponent* FindExactId(IadxRibbonComponent& component, std::string_view id) {
-  if (component.Id() == id) return &component;
-  if (TadxRibbonControls* children = component.GetChildControls()) {
-    for (const auto& child : *children) {
-      if (IadxRibbonComponent* found = FindExactId(*child, id)) return found;
-    }
-  }
-  return nullptr;
-}
 
 void ClearImageIndexes(TadxRibbonControls& controls) {
   for (const auto& control : controls) {
@@ -90,85 +29,7 @@ bool Store(T& field, T value) {
 
 }  // namespace
 
-std::string_view RibbonIdOf(TadxRibbon value) { return kRibbons.at(static_cast<std::size_t>(value)).id; }
-std::string_view RibbonIdOf(TadxRibbon2010 value) { return kRibbons2010.at(static_cast<std::size_t>(value)).id; }
-std::string_view NameOf(TadxRibbon value) { return kRibbons.at(static_cast<std::size_t>(value)).name; }
-std::string_view NameOf(TadxRibbon2010 value) { return kRibbons2010.at(static_cast<std::size_t>(value)).name; }
-
-bool RibbonIdMatches(std::string_view ribbonId, TadxRibbons ribbons, TadxRibbons2010 ribbons2010) {
-  if (ribbons.Empty() && ribbons2010.Empty()) return false;
-  if (ribbonId == "DynamicMenu" || ribbonId == "Microsoft.Mso.IMLayerUI") return true;
-  for (int bit = 0; bit < kRibbonCount; ++bit) {
-    const auto value = static_cast<TadxRibbon>(bit);
-    if (ribbons.Contains(value) && RibbonIdOf(value) == ribbonId) return true;
-  }
-  for (int bit = 0; bit < kRibbon2010Count; ++bit) {
-    const auto value = static_cast<TadxRibbon2010>(bit);
-    if (!ribbons2010.Contains(value)) continue;
-    if (RibbonIdOf(value) == ribbonId) return true;
-    if ((bit == 1 || bit == 2) && ribbonId == "Microsoft.OMS.SMS") return true;
-    if ((bit == 3 || bit == 4) && ribbonId == "Microsoft.OMS.MMS") return true;
-  }
-  return false;
-}
-
-RibbonSets DefaultTabRibbons(const std::set<OfficeHostApp>& supportedApps) {
-  using R = TadxRibbon;
-  using R10 = TadxRibbon2010;
-  const auto supports = [&](OfficeHostApp app) { return supportedApps.contains(app); };
-  RibbonSets sets{{R::msrAccessDatabase, R::msrExcelWorkbook, R::msrPowerPointPresentation, R::msrWordDocument,
-                   R::msrOutlookMailRead, R::msrOutlookMailCompose, R::msrOutlookExplorer},
-                  {R10::msrOutlookExplorer2010}};
-  if (!supports(OfficeHostApp::Access)) sets.ribbons.Exclude(R::msrAccessDatabase);
-  if (!supports(OfficeHostApp::Excel)) sets.ribbons.Exclude(R::msrExcelWorkbook);
-  if (!supports(OfficeHostApp::PowerPoint)) sets.ribbons.Exclude(R::msrPowerPointPresentation);
-  if (!supports(OfficeHostApp::Word)) sets.ribbons.Exclude(R::msrWordDocument);
-  if (!supports(OfficeHostApp::Outlook)) {
-    sets.ribbons.Exclude(R::msrOutlookMailRead).Exclude(R::msrOutlookMailCompose).Exclude(R::msrOutlookExplorer);
-    sets.ribbons2010.Exclude(R10::msrOutlookExplorer2010);
-  }
-  // Only the first of these hosts counts.
-  if (supports(OfficeHostApp::InfoPath)) {
-    sets.ribbons2010.Include(R10::msrInfoPathDesigner2010)
-        .Include(R10::msrInforPathFiller2010)
-        .Include(R10::msrInfoPathPrintPreview2010);
-  } else if (supports(OfficeHostApp::Publisher)) {
-    sets.ribbons2010.Include(R10::msrPublisherPublication2010);
-  } else if (supports(OfficeHostApp::Project)) {
-    sets.ribbons2010.Include(R10::msrProjectProject2010);
-  } else if (supports(OfficeHostApp::Visio)) {
-    sets.ribbons2010.Include(R10::msrVisioDrawing2010);
-  } else if (supports(OfficeHostApp::OneNote)) {
-    sets.ribbons2010.Include(R10::msrOneNote);
-  }
-  return sets;
-}
-
 std::string KeyTipText(std::string_view text) { return TruncateCodePoints(text, kKeyTipMaxLength); }
-
-void AttributeList::Add(std::string_view name, std::string_view value) {
-  const auto it = std::find_if(items_.begin(), items_.end(), [&](const Attribute& a) { return a.first == name; });
-  if (value.empty()) {
-    if (it != items_.end()) items_.erase(it);
-  } else if (it != items_.end()) {
-    it->second = value;
-  } else {
-    items_.emplace_back(name, value);
-  }
-}
-
-const std::string* AttributeList::Find(std::string_view name) const {
-  for (const Attribute& a : items_) {
-    if (a.first == name) return &a.second;
-  }
-  return nullptr;
-}
-
-std::vector<std::string> AttributeList::Names() const {
-  std::vector<std::string> names;
-  for (const Attribute& a : items_) names.push_back(a.first);
-  return names;
-}
 
 RibbonImageList::~RibbonImageList() {
   for (TadxRibbonTab* tab : std::vector<TadxRibbonTab*>(users_)) tab->ImagesGone();
@@ -443,84 +304,6 @@ TadxRibbonBox::TadxRibbonBox(IadxRibbonComponent& parent) : TadxRibbonCustomCont
 
 TadxRibbonButtonGroup::TadxRibbonButtonGroup(IadxRibbonComponent& parent) : TadxRibbonCustomControl(parent) {
   MakeChildren(TadxRibbonControls::Takes::Controls, kMaxContainerControls);
-}
-
-// --- RibbonModule ----------------------------------------------------------
-
-RibbonModule::RibbonModule(RibbonModuleSettings settings) : settings_(std::move(settings)) {}
-
-RibbonModule::~RibbonModule() {
-  // Tabs unregister themselves; the registry must outlive them.
-  tabs_.clear();
-  contextualTabs_.clear();
-  ownedTabs_.clear();
-}
-
-void RibbonModule::DeleteTab(TadxRibbonTab& tab) {
-  std::erase(tabs_, &tab);
-  std::erase(contextualTabs_, &tab);
-  std::erase_if(ownedTabs_, [&](const auto& owned) { return owned.get() == &tab; });
-}
-
-IadxRibbonComponent* RibbonModule::FindRibbonControl(std::string_view id) const {
-  for (const RegistryEntry& entry : registry_) {
-    if (EqualsIgnoreCase(entry.text, id)) return entry.component;
-  }
-  for (const auto& tab : ownedTabs_) {
-    if (IadxRibbonComponent* found = FindExactId(*tab, id)) return found;
-  }
-  return nullptr;
-}
-
-IadxRibbonComponent* RibbonModule::FindRibbonControl(std::int32_t tag) const {
-  for (const RegistryEntry& entry : registry_) {
-    if (entry.component->Tag() == tag) return entry.component;
-  }
-  return nullptr;
-}
-
-void RibbonModule::RemoveRibbonControlsIf(const std::function<bool(const RegistryEntry&)>& remove) {
-  for (std::size_t i = registry_.size(); i-- > 0;) {
-    if (remove(registry_[i])) registry_.erase(registry_.begin() + static_cast<std::ptrdiff_t>(i));
-  }
-}
-
-void RibbonModule::HandleError(const std::exception& error) noexcept {
-  try {
-    if (ErrorHandler) ErrorHandler(error);
-  } catch (...) {
-    // An error handler that fails has nobody left to report to.
-  }
-}
-
-void RibbonModule::Guarded(const std::function<void()>& action) noexcept {
-  try {
-    action();
-  } catch (const std::exception& e) {
-    HandleError(e);
-  } catch (...) {
-    HandleError(std::runtime_error("unknown exception"));
-  }
-}
-
-void RibbonModule::Register(IadxRibbonComponent& component) {
-  registry_.push_back({component.IdMso().empty() ? component.Id() : component.IdMso(), &component});
-}
-
-void RibbonModule::Unregister(const IadxRibbonComponent& component) {
-  std::erase_if(registry_, [&](const RegistryEntry& e) { return e.component == &component; });
-}
-
-void RibbonModule::Retext(const IadxRibbonComponent& component, const std::string& text) {
-  for (RegistryEntry& entry : registry_) {
-    if (entry.component == &component) entry.text = text;
-  }
-}
-
-void RibbonModule::SortTabs() {
-  tabs_.clear();
-  contextualTabs_.clear();
-  for (const auto& tab : ownedTabs_) (tab->Context().empty() ? tabs_ : contextualTabs_).push_back(tab.get());
 }
 
 }  // namespace trovex::ribbon

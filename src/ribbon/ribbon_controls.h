@@ -1,239 +1,30 @@
-// The ribbon as a tree the module owns: one tab component, its groups, their
-// controls and the controls inside containers; the sets that say in which
-// Office ribbons each appears; the registry that leads from an Office
-// control id back to its object; and Office's ribbon object, through which
-// changed values are re-queried. Portable: the DLL implements RibbonUI and
-// RibbonControl over IRibbonUI and IRibbonControl.
+// The ribbon as a tree: one tab component, its groups, their controls and
+// the controls inside containers, with their properties and defaults. Every
+// component belongs to a RibbonModule (ribbon_module.h), which registers it
+// and holds Office's ribbon object.
 //
 // Texts are UTF-8; lengths count code points.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <exception>
 #include <functional>
-#include <initializer_list>
 #include <memory>
-#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <variant>
 #include <vector>
 
-#include "addin/addin_module.h"
+#include "ribbon/ribbon_attributes.h"
+#include "ribbon/ribbon_kinds.h"
+#include "ribbon/ribbon_office.h"
+#include "ribbon/ribbon_sets.h"
 
 namespace trovex::ribbon {
-
-using addin::OfficeHostApp;
-
-// Kind codes; a stored definition records them, so the numbers are fixed.
-// Only group, box, button group, button, split button and menu are built
-// here; the others keep their codes.
-enum class TadxRibbonControlType : std::uint8_t {
-  rctCommand = 0,
-  rctTab = 1,
-  rctQAT = 2,
-  rctOfficeMenu = 3,
-  rctGroup = 4,
-  rctBox = 5,
-  rctButtonGroup = 6,
-  rctButton = 7,
-  rctSplitButton = 8,
-  rctLabel = 9,
-  rctCheckBox = 10,
-  rctEditBox = 11,
-  rctComboBox = 12,
-  rctDropDown = 13,
-  rctGallery = 14,
-  rctMenu = 15,
-  rctSeparator = 16,
-  rctMenuSeparator = 17,
-  rctDialogBoxLauncher = 18,
-  rctItem = 19,
-  rctContextMenu = 20,
-  rctBackstageView = 21,
-  rctBackstageTab = 22,
-  rctBackstageFastCommandButton = 23,
-  rctBackstageTaskFormGroup = 24,
-  rctBackstageTaskFormGroupCategory = 25,
-  rctBackstageTaskFormGroupTask = 26,
-  rctBackstageGroup = 27,
-  rctBackstageTaskGroup = 28,
-  rctBackstageTaskGroupCategory = 29,
-  rctBackstageTaskGroupTask = 30,
-  rctBackstagePrimaryMenu = 31,
-  rctBackstageSubMenu = 32,
-  rctBackstageMenuGroup = 33,
-  rctBackstageMenuButton = 34,
-  rctBackstageMenuCheckBox = 35,
-  rctBackstageMenuToggleButton = 36,
-  rctBackstageRegularButton = 37,
-  rctBackstageCheckBox = 38,
-  rctBackstageGroupButton = 39,
-  rctBackstageEditBox = 40,
-  rctBackstageComboBox = 41,
-  rctBackstageDropDown = 42,
-  rctBackstageRadioGroup = 43,
-  rctBackstageHyperlink = 44,
-  rctBackstageLabelControl = 45,
-  rctBackstageImageControl = 46,
-  rctBackstageGroupBox = 47,
-  rctBackstageLayoutContainer = 48,
-  rctBackstageItem = 49,
-};
-
-// One Office ribbon (kind of window) per value; the value is its bit.
-enum class TadxRibbon : std::uint8_t {
-  msrAccessDatabase,
-  msrExcelWorkbook,
-  msrPowerPointPresentation,
-  msrWordDocument,
-  msrOutlookMailRead,
-  msrOutlookMailCompose,
-  msrOutlookMeetingRequestRead,
-  msrOutlookMeetingRequestSend,
-  msrOutlookAppointment,
-  msrOutlookContact,
-  msrOutlookJournal,
-  msrOutlookTask,
-  msrOutlookDistributionList,
-  msrOutlookReport,
-  msrOutlookResend,
-  msrOutlookResponseRead,
-  msrOutlookResponseCompose,
-  msrOutlookResponseCounterPropose,
-  msrOutlookRSS,
-  msrOutlookPostRead,
-  msrOutlookPostCompose,
-  msrOutlookSharingRead,
-  msrOutlookSharingCompose,
-  msrOutlookExplorer,
-};
-inline constexpr int kRibbonCount = 24;
-
-// Ribbons Office offers from version 2010 on.
-enum class TadxRibbon2010 : std::uint8_t {
-  msrOutlookExplorer2010,
-  msrOutlookSMSRead2010,
-  msrOutlookSMSCompose2010,
-  msrOutlookMMSRead2010,
-  msrOutlookMMSCompose2010,
-  msrInfoPathDesigner2010,
-  msrInforPathFiller2010,
-  msrInfoPathPrintPreview2010,
-  msrPublisherPublication2010,
-  msrProjectProject2010,
-  msrVisioDrawing2010,
-  msrOneNote,
-};
-inline constexpr int kRibbon2010Count = 12;
-
-// A set of ribbons as a bit set over the enumeration's values.
-template <typename Value, typename Bits, int kCount>
-class RibbonSet {
- public:
-  constexpr RibbonSet() = default;
-  constexpr RibbonSet(std::initializer_list<Value> values) {
-    for (Value v : values) Include(v);
-  }
-  // Bits beyond the enumeration are dropped.
-  static constexpr RibbonSet FromBits(Bits bits) {
-    RibbonSet s;
-    s.bits_ = static_cast<Bits>(bits & kMask);
-    return s;
-  }
-  constexpr Bits ToBits() const { return bits_; }
-  constexpr bool Empty() const { return bits_ == 0; }
-  constexpr bool Contains(Value v) const { return (bits_ & Bit(v)) != 0; }
-  constexpr RibbonSet& Include(Value v) {
-    bits_ = static_cast<Bits>(bits_ | Bit(v));
-    return *this;
-  }
-  constexpr RibbonSet& Exclude(Value v) {
-    bits_ = static_cast<Bits>(bits_ & ~Bit(v));
-    return *this;
-  }
-  friend constexpr bool operator==(const RibbonSet&, const RibbonSet&) = default;
-
- private:
-  static constexpr Bits kMask = static_cast<Bits>((std::uint64_t{1} << kCount) - 1);
-  static constexpr Bits Bit(Value v) { return static_cast<Bits>(Bits{1} << static_cast<int>(v)); }
-  Bits bits_ = 0;
-};
-
-using TadxRibbons = RibbonSet<TadxRibbon, std::uint32_t, kRibbonCount>;
-using TadxRibbons2010 = RibbonSet<TadxRibbon2010, std::uint16_t, kRibbon2010Count>;
-
-struct RibbonSets {
-  TadxRibbons ribbons;
-  TadxRibbons2010 ribbons2010;
-  friend bool operator==(const RibbonSets&, const RibbonSets&) = default;
-};
-
-// The ribbon id Office passes for a value, and the value's own name (as a
-// stored definition writes it).
-std::string_view RibbonIdOf(TadxRibbon value);
-std::string_view RibbonIdOf(TadxRibbon2010 value);
-std::string_view NameOf(TadxRibbon value);
-std::string_view NameOf(TadxRibbon2010 value);
-
-// Whether a component with these sets appears in the ribbon `ribbonId`.
-// "DynamicMenu" and "Microsoft.Mso.IMLayerUI" match any non-empty pair;
-// the SMS and MMS ribbons also answer to "Microsoft.OMS.SMS"/".MMS".
-bool RibbonIdMatches(std::string_view ribbonId, TadxRibbons ribbons, TadxRibbons2010 ribbons2010);
-
-// What a new tab starts with, narrowed by the module's hosts.
-RibbonSets DefaultTabRibbons(const std::set<OfficeHostApp>& supportedApps);
-
-enum class TadxRibbonXControlSize : std::uint8_t { csRegular, csLarge };
-enum class TadxRibbonXItemSize : std::uint8_t { Normal, Large };
-enum class TadxRibbonXBoxStyle : std::uint8_t { bsHorizontal, bsVertical };
-enum class TadxParseMsoXmlTypeAs : std::uint8_t { pxtDefault, pxtControl };
-
-// The property a value query names, for OnPropertyChanging.
-enum class TadxRibbonControlPropertyType : std::uint8_t {
-  rcptVisible,
-  rcptKeyTip,
-  rcptCaption,
-  rcptEnabled,
-  rcptPressed,
-  rcptGlyph,
-  rcptScreenTip,
-  rcptSuperTip,
-  rcptShowCaption,
-  rcptShowImage,
-  rcptSize,
-  rcptDescription,
-  rcptText,
-  rcptItemCount,
-  rcptSelectedItemIndex,
-  rcptSelectedItemID,
-  rcptItemHeight,
-  rcptItemWidth,
-  rcptContent,
-  rcptTitle,
-  rcptItemID,
-  rcptItemCaption,
-  rcptItemScreenTip,
-  rcptItemSuperTip,
-  rcptItemGlyph,
-  rcptShowItemImage,
-  rcptTarget,
-  rcptAltText,
-  rcptHelperText,
-  rcptGroupStyle,
-};
 
 // A key tip keeps at most three characters.
 inline constexpr std::size_t kKeyTipMaxLength = 3;
 std::string KeyTipText(std::string_view text);
-
-// Collection limits.
-inline constexpr std::size_t kMaxTabControls = 100;
-inline constexpr std::size_t kMaxSplitButtonControls = 10;
-inline constexpr std::size_t kMaxContainerControls = 1000;
 
 // The framework's OLE system error; its code is 0 for the model's own.
 class OleSysError : public std::runtime_error {
@@ -244,23 +35,6 @@ class OleSysError : public std::runtime_error {
 
  private:
   std::int32_t code_;
-};
-
-// An element's attributes in writing order. A name added again keeps its
-// place and takes the new value; an empty value removes the name, so an
-// empty property never yields an attribute.
-class AttributeList {
- public:
-  using Attribute = std::pair<std::string, std::string>;
-
-  void Add(std::string_view name, std::string_view value);
-  const std::vector<Attribute>& Items() const { return items_; }
-  // The value, or nullptr when the name is absent.
-  const std::string* Find(std::string_view name) const;
-  std::vector<std::string> Names() const;
-
- private:
-  std::vector<Attribute> items_;
 };
 
 // A control's own picture; takes precedence over ImageIndex.
@@ -287,33 +61,6 @@ class RibbonImageList {
   friend class TadxRibbonTab;
   std::vector<TadxRibbonTab*> users_;
 };
-
-// Office's IRibbonUI. Failures throw.
-class RibbonUI {
- public:
-  virtual ~RibbonUI() = default;
-  virtual void Invalidate() = 0;
-  virtual void InvalidateControl(const std::string& controlId) = 0;
-  virtual void ActivateTab(const std::string& controlId) = 0;
-};
-
-// The querying window (IRibbonControl's Context, an IDispatch); borrowed
-// for the call.
-using RibbonContext = void*;
-
-// Office's IRibbonControl of a click or query. Failures throw.
-class RibbonControl {
- public:
-  virtual ~RibbonControl() = default;
-  virtual std::string Id() const = 0;
-  virtual RibbonContext Context() const = 0;
-};
-
-// An Office object such as a picture or stream; released with its last
-// reference.
-using RibbonObject = std::shared_ptr<void>;
-// A value on its way to Office, as OnPropertyChanging may change it.
-using RibbonValue = std::variant<std::monostate, bool, std::int32_t, std::string, RibbonObject>;
 
 class IadxRibbonComponent;
 class TadxRibbonCustomControl;
@@ -443,8 +190,6 @@ class TadxRibbonControls {
   TadxRibbonControls& operator=(const TadxRibbonControls&) = delete;
   ~TadxRibbonControls();
 
-  IadxRibbonComponent& Owner() const { return owner_; }
-  std::size_t MaxCount() const { return maxCount_; }
   std::size_t Count() const { return items_.size(); }
   TadxRibbonCustomControl& operator[](std::size_t index) const { return *items_.at(index); }
 
@@ -755,101 +500,6 @@ class TadxRibbonButtonGroup final : public TadxRibbonCustomControl {
   explicit TadxRibbonButtonGroup(IadxRibbonComponent& parent);
 
   bool shared_ = false;
-};
-
-// What a module's ribbon is made with.
-struct RibbonModuleSettings {
-  std::set<OfficeHostApp> supportedApps = {OfficeHostApp::Outlook};
-  std::string ribbonNamespace;  // bound to the "shared" prefix; empty: plain ids
-  std::string addInProgId;      // bound to the "default" prefix
-};
-
-// The module's ribbon: its tabs, the control registry, Office's ribbon
-// object, what the markup remembers between calls, and the ribbon events.
-// The DLL's module owns one and routes ErrorHandler to its own handler.
-class RibbonModule {
- public:
-  struct RegistryEntry {
-    std::string text;  // IdMso when set, else Id
-    IadxRibbonComponent* component;
-  };
-
-  explicit RibbonModule(RibbonModuleSettings settings);
-  RibbonModule(const RibbonModule&) = delete;
-  RibbonModule& operator=(const RibbonModule&) = delete;
-  ~RibbonModule();
-
-  const RibbonModuleSettings& Settings() const { return settings_; }
-  const std::string& Namespace() const { return settings_.ribbonNamespace; }
-
-  // Tabs in creation order; a tab with a Context is in the second list.
-  TadxRibbonTab& AddTab() { return TadxRibbonTab::Create(this); }
-  void DeleteTab(TadxRibbonTab& tab);
-  const std::vector<TadxRibbonTab*>& Tabs() const { return tabs_; }
-  const std::vector<TadxRibbonTab*>& ContextualTabs() const { return contextualTabs_; }
-
-  // One entry per tab and control, in creation order.
-  const std::vector<RegistryEntry>& RibbonControls() const { return registry_; }
-  // The first entry whose text equals `id` without regard to case; else
-  // the first tab or control whose Id equals it exactly; else nullptr.
-  IadxRibbonComponent* FindRibbonControl(std::string_view id) const;
-  // The first registry entry with this Tag, or nullptr.
-  IadxRibbonComponent* FindRibbonControl(std::int32_t tag) const;
-  // Drops registry entries (the tree stays), from the last to the first.
-  void RemoveRibbonControlsIf(const std::function<bool(const RegistryEntry&)>& remove);
-
-  // Office's ribbon object, from the onLoad callback on.
-  RibbonUI* GetRibbonUI() const { return ribbonUI_.get(); }
-  void SetRibbonUI(std::unique_ptr<RibbonUI> ribbonUI) { ribbonUI_ = std::move(ribbonUI); }
-
-  // What the markup learns about the host and keeps between calls.
-  int HostMajorVersion() const { return hostMajorVersion_; }
-  void SetHostMajorVersion(int value) { hostMajorVersion_ = value; }
-  OfficeHostApp HostType() const { return hostType_; }
-  void SetHostType(OfficeHostApp value) { hostType_ = value; }
-  // The customUI namespace chosen last (FOfficeXMLNS); empty at first.
-  const std::string& OfficeXmlns() const { return officeXmlns_; }
-  void SetOfficeXmlns(std::string value) { officeXmlns_ = std::move(value); }
-  bool RunningWithRibbon() const { return runningWithRibbon_; }
-  void SetRunningWithRibbon() { runningWithRibbon_ = true; }
-  // Ribbons that start from scratch; none by default.
-  RibbonSets StartFromScratch;
-
-  // Ribbon events; each may stay empty.
-  std::function<void(RibbonModule& sender, std::string_view ribbonId)> OnRibbonBeforeCreate;
-  std::function<void(RibbonModule& sender, std::string_view ribbonId, std::string& xml)> OnRibbonBeforeLoad;
-  // The framework's error handler for what events and handlers throw.
-  std::function<void(const std::exception& error)> ErrorHandler;
-  // Never throws.
-  void HandleError(const std::exception& error) noexcept;
-  // Runs `action`; what it throws goes to HandleError.
-  void Guarded(const std::function<void()>& action) noexcept;
-
-  // While a stored definition is read, set setters only store.
-  bool LoadingDefinition() const { return loadingDefinition_; }
-  void SetLoadingDefinition(bool value) { loadingDefinition_ = value; }
-
- private:
-  friend class IadxRibbonComponent;
-  friend class TadxRibbonTab;
-  friend class TadxRibbonCustomControl;
-  void Register(IadxRibbonComponent& component);
-  void Unregister(const IadxRibbonComponent& component);
-  void Retext(const IadxRibbonComponent& component, const std::string& text);
-  // Both tab lists anew from the tabs in creation order.
-  void SortTabs();
-
-  RibbonModuleSettings settings_;
-  std::vector<std::unique_ptr<TadxRibbonTab>> ownedTabs_;
-  std::vector<TadxRibbonTab*> tabs_;
-  std::vector<TadxRibbonTab*> contextualTabs_;
-  std::vector<RegistryEntry> registry_;
-  std::unique_ptr<RibbonUI> ribbonUI_;
-  int hostMajorVersion_ = 0;
-  OfficeHostApp hostType_ = OfficeHostApp::Excel;
-  std::string officeXmlns_;
-  bool runningWithRibbon_ = false;
-  bool loadingDefinition_ = false;
 };
 
 }  // namespace trovex::ribbon
