@@ -127,4 +127,39 @@ class unique_variant {
   VARIANT v_;
 };
 
+// Owns the texts that Invoke's callee put into an EXCEPINFO and frees them
+// once.
+class unique_excepinfo {
+ public:
+  unique_excepinfo() noexcept = default;
+  unique_excepinfo(unique_excepinfo&& other) noexcept : e_(std::exchange(other.e_, EXCEPINFO{})) {}
+  unique_excepinfo& operator=(unique_excepinfo&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      e_ = std::exchange(other.e_, EXCEPINFO{});
+    }
+    return *this;
+  }
+  unique_excepinfo(const unique_excepinfo&) = delete;
+  unique_excepinfo& operator=(const unique_excepinfo&) = delete;
+  ~unique_excepinfo() { Reset(); }
+
+  const EXCEPINFO& Get() const noexcept { return e_; }
+  EXCEPINFO& Get() noexcept { return e_; }
+  // For Invoke's out-parameter: frees what is held first.
+  EXCEPINFO* Put() noexcept {
+    Reset();
+    return &e_;
+  }
+  void Reset() noexcept {
+    ::SysFreeString(e_.bstrSource);
+    ::SysFreeString(e_.bstrDescription);
+    ::SysFreeString(e_.bstrHelpFile);
+    e_ = EXCEPINFO{};
+  }
+
+ private:
+  EXCEPINFO e_{};
+};
+
 }  // namespace trovex::win32
