@@ -13,6 +13,8 @@ DispatchError::DispatchError(HRESULT code, std::string member, std::string descr
       member_(std::move(member)),
       description_(std::move(description)) {}
 
+std::string InvokeResult::Description() const { return Utf8FromBstr(exception.Get().bstrDescription); }
+
 InvokeResult TryInvoke(IDispatch* object, std::string_view member, WORD flags, std::span<const unique_variant> args) {
   InvokeResult r;
   if (!object) {

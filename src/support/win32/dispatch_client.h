@@ -37,6 +37,9 @@ struct InvokeResult {
   unique_variant value;
   // Filled (deferred fill-in already run) when hr is DISP_E_EXCEPTION.
   unique_excepinfo exception;
+
+  // The exception's description; empty when there is none.
+  std::string Description() const;
 };
 
 // `args` in natural order. A put (DISPATCH_PROPERTYPUT or PUTREF) passes
