@@ -58,11 +58,18 @@ struct HandleTraits {
   static void Close(Type h) noexcept { ::CloseHandle(h); }
 };
 
-// CreateFileW and FindFirstFileW report failure as INVALID_HANDLE_VALUE.
+// CreateFileW reports failure as INVALID_HANDLE_VALUE.
 struct FileHandleTraits {
   using Type = HANDLE;
   static Type None() noexcept { return INVALID_HANDLE_VALUE; }
   static void Close(Type h) noexcept { ::CloseHandle(h); }
+};
+
+// FindFirstFileW's search, which only FindClose ends.
+struct FindHandleTraits {
+  using Type = HANDLE;
+  static Type None() noexcept { return INVALID_HANDLE_VALUE; }
+  static void Close(Type h) noexcept { ::FindClose(h); }
 };
 
 struct HmoduleTraits {
@@ -86,6 +93,7 @@ struct BstrTraits {
 using unique_hkey = UniqueHandle<HkeyTraits>;
 using unique_handle = UniqueHandle<HandleTraits>;
 using unique_hfile = UniqueHandle<FileHandleTraits>;
+using unique_hfind = UniqueHandle<FindHandleTraits>;
 using unique_hmodule = UniqueHandle<HmoduleTraits>;
 using unique_hicon = UniqueHandle<HiconTraits>;
 using unique_bstr = UniqueHandle<BstrTraits>;

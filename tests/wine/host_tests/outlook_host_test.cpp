@@ -15,6 +15,7 @@
 
 #include "host/host_object.h"
 #include "host/outlook_host.h"
+#include "host/scratch_folder.h"
 #include "outlook/win32/outlook_ids.h"
 #include "support/win32/dispatch_client.h"
 #include "support/win32/wide_string.h"
@@ -231,11 +232,8 @@ TEST_F(OutlookHostTest, FailuresRaiseDispatchExceptionsWithOutlooksText) {
 }
 
 TEST_F(OutlookHostTest, SaveAsFileWritesTheContentToTheWindowsPath) {
-  wchar_t temp[MAX_PATH];
-  ASSERT_NE(0u, ::GetTempPathW(MAX_PATH, temp));
-  const std::filesystem::path dir = std::filesystem::path(temp) / L"trovex-host-Anhänge";
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
+  const ScratchFolder scratch("trovex-host-Anhänge");
+  const std::filesystem::path dir = scratch.Native();
   const auto attachment = [&](int n) {
     return WalkToObject(host_.Application(),
                         L"ActiveExplorer.CurrentFolder.Items.Item(1).Attachments.Item(" + std::to_wstring(n) + L")");
