@@ -154,9 +154,8 @@ void TadxCOMAddInModule::SubscribeQuit(std::function<void()> onQuit) {
 
 // --- TAddInModule -------------------------------------------------------------
 
-TAddInModule::TAddInModule(ModuleContext context, std::unique_ptr<AddInCommands> commands)
-    : TadxCOMAddInModule(TrovexModuleDefinition(), std::move(context)), commands_(std::move(commands)) {
-  if (!commands_) commands_ = MakeAddInCommands(*this);
+TAddInModule::TAddInModule(ModuleContext context)
+    : TadxCOMAddInModule(TrovexModuleDefinition(), std::move(context)), commands_(MakeAddInCommands(*this)) {
   using Handler = void (TAddInModule::*)(ribbon::TadxRibbonCustomControl&, ribbon::RibbonControl*);
   struct Command {
     std::string_view method;

@@ -76,9 +76,9 @@ class TadxCOMAddInModule : public ModuleCore {
 class TAddInModule final : public TadxCOMAddInModule {
  public:
   // Builds the "Quellmark" tab from its stored definition, with the
-  // handlers below as its buttons' handlers; they act through `commands`
-  // (MakeAddInCommands when none is given).
-  explicit TAddInModule(ModuleContext context, std::unique_ptr<AddInCommands> commands = nullptr);
+  // handlers below as its buttons' handlers; they act through the commands
+  // of MakeAddInCommands.
+  explicit TAddInModule(ModuleContext context);
   ~TAddInModule() override;
 
   AddInCommands& Commands() { return *commands_; }
