@@ -3,9 +3,15 @@
 # Runs the Windows tests of a 64-bit MinGW build under Wine: checks the
 # add-in DLL's exports and imports, makes a fresh Wine prefix, registers the
 # DLL with regsvr32 as an installer would, runs the test program (the
-# Outlook host and all Windows tests, one process) on a virtual display and
-# exits with its status. The prefix is removed afterwards.
+# Outlook host and all Windows tests, one process) and exits with its
+# status. The prefix is removed afterwards. Every step runs on one virtual
+# display: the tests answer real message boxes, and Wine's desktop, started
+# by the first step, must have a display to put them on.
 set -euo pipefail
+
+if [ -z "${TROVEX_WINE_ON_XVFB:-}" ]; then
+  TROVEX_WINE_ON_XVFB=1 exec xvfb-run -a "$0" "$@"
+fi
 
 build=$(cd "${1:?usage: run-wine-tests.sh BUILD_DIR [gtest arguments...]}" && pwd)
 shift
@@ -55,6 +61,6 @@ fi
 echo "Wine prefix ready in $((SECONDS - start)) s"
 
 status=0
-TROVEX_ADDIN_DLL="$windll" xvfb-run -a "$wine" "$exe" "$@" || status=$?
+TROVEX_ADDIN_DLL="$windll" "$wine" "$exe" "$@" || status=$?
 echo "Wine run took $((SECONDS - start)) s"
 exit $status

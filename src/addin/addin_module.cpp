@@ -101,6 +101,9 @@ OutlookShutdownBehavior DecideOutlookShutdownBehavior(Registry& registry, Office
   return OutlookShutdownBehavior::Fast;
 }
 
+std::string ProductPageUrl() { return fmt::format("https://{}/addins/trovex/", kWebServerHost); }
+std::string HelpPageUrl() { return fmt::format("https://{}/addins/trovex/hilfe.php", kWebServerHost); }
+
 std::string ErrorMessageText(std::string_view addInName, std::string_view message) {
   return fmt::format("{} error: the add-in has fired an exception.\r\n{}", addInName, message);
 }

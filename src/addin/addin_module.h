@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <stdexcept>
@@ -14,6 +15,7 @@
 #include <string_view>
 
 #include "office/office_host.h"
+#include "outlook/object_model.h"
 #include "support/message_box.h"
 #include "support/registry.h"
 
@@ -88,6 +90,29 @@ OutlookShutdownBehavior DecideOutlookShutdownBehavior(Registry& registry, Office
 // "<name> error: the add-in has fired an exception.", a line break, the
 // message.
 std::string ErrorMessageText(std::string_view addInName, std::string_view message);
+
+// The maker's web server and the pages the commands open.
+inline constexpr std::string_view kWebServerHost = "www.quellmark.de";
+std::string ProductPageUrl();  // https://<host>/addins/trovex/
+std::string HelpPageUrl();     // https://<host>/addins/trovex/hilfe.php
+
+// What the ribbon's commands do once the module has found what they act on.
+// The wizard, the update check and the information dialog each plug in
+// here; the module's handlers stay as they are. Each call runs on Outlook's
+// user-interface thread, returns when its dialog has closed and reports
+// failure only by throwing (the ribbon bridge shows the error box).
+class AddInCommands {
+ public:
+  virtual ~AddInCommands() = default;
+  // The export wizard on `explorer`, Outlook's active window as Outlook
+  // gave it (nullptr when it has none).
+  virtual void StartExportWizard(std::unique_ptr<outlook::Explorer> explorer) = 0;
+  virtual void CheckForUpdate() = 0;
+  virtual void ShowInfo() = 0;
+  // Hands `url` to the shell, which opens it in the user's browser; what
+  // the shell answers is not the add-in's concern.
+  virtual void OpenWebPage(const std::string& url) = 0;
+};
 
 // What every module is created with.
 struct ModuleContext {

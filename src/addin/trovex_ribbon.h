@@ -24,15 +24,3 @@ ribbon::RibbonModuleSettings TrovexRibbonSettings(std::string_view addInProgId =
 void LoadTrovexRibbon(ribbon::RibbonModule& module, const ribbon::DefinitionBindings& bindings = {});
 
 }  // namespace trovex::addin
-
-// The COM module still reaches these as ribbon::; to go once it names
-// them from the add-in.
-namespace trovex::ribbon {
-using addin::kHelpClick;
-using addin::kInformationClick;
-using addin::kStartClick;
-using addin::kTrovexImageList;
-using addin::kUpdateCheckClick;
-using addin::kWebPageClick;
-using addin::LoadTrovexRibbon;
-}  // namespace trovex::ribbon

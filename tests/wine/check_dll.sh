@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # check_dll.sh OBJDUMP DLL: the add-in exports exactly the four entry points
 # of an in-process COM server and imports from system DLLs only, so that it
-# loads on any Windows without a MinGW runtime beside it.
+# loads on any Windows without a MinGW runtime beside it; and it names no
+# TROVEX_TEST_ variable, in 8-bit or UTF-16 text, so nothing in the
+# environment can change what the shipped add-in does.
 set -euo pipefail
 objdump=$1
 dll=$2
@@ -27,6 +29,12 @@ for name in $imports; do
     status=1
   fi
 done
+
+hooks=$( (strings -a "$dll"; strings -a -e l "$dll") | grep -o 'TROVEX_TEST_[A-Za-z0-9_]*' | sort -u || true)
+if [ -n "$hooks" ]; then
+  echo "FAIL $dll names test variables:"; echo "$hooks" | sed 's/^/  /'
+  status=1
+fi
 
 [ $status -eq 0 ] && echo "OK $dll: exports $(echo $exports); imports $(echo $imports)"
 exit $status

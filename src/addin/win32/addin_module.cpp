@@ -1,15 +1,15 @@
 #include "addin/win32/addin_module.h"
 
-#include <shellapi.h>
-
 #include <atomic>
 #include <stdexcept>
 
 #include "addin/trovex_ribbon.h"
 #include "addin/win32/com_server.h"
+#include "outlook/win32/outlook_binding.h"
 #include "outlook/win32/outlook_ids.h"
 #include "ribbon/ribbon_markup.h"
 #include "ribbon/win32/ribbon_com.h"
+#include "support/win32/dispatch_client.h"
 #include "support/win32/wide_string.h"
 #include "support/win32/win32_error.h"
 #include "support/win32/win32_handles.h"
@@ -116,14 +116,11 @@ HostIdentity TadxCOMAddInModule::RecognizeHost() {
   for (const Candidate& c : candidates) {
     ComPtr<IDispatch> app;
     if (FAILED(hostApp_.As(c.iid, app)) || !app) continue;
-    trovex::win32::unique_variant version = GetProperty(app.Get(), L"Version");
+    trovex::win32::unique_variant version = trovex::win32::GetProperty(app.Get(), "Version");
     ThrowIfFailed(::VariantChangeType(&version.Get(), &version.Get(), 0, VT_BSTR), "Version");
     HostIdentity host;
     host.app = c.app;
-    if (version.Get().bstrVal) {
-      host.version = trovex::win32::Utf8FromWide(
-          std::wstring_view(version.Get().bstrVal, ::SysStringLen(version.Get().bstrVal)));
-    }
+    host.version = trovex::win32::Utf8FromBstr(version.Get().bstrVal);
     if (c.app == OfficeHostApp::Outlook) outlookApp_ = std::move(app);
     // One host version for the module and its ribbon, as the markup and the
     // images both read it; the last to learn it wins.
@@ -157,18 +154,19 @@ void TadxCOMAddInModule::SubscribeQuit(std::function<void()> onQuit) {
 
 // --- TAddInModule -------------------------------------------------------------
 
-TAddInModule::TAddInModule(ModuleContext context) : TadxCOMAddInModule(TrovexModuleDefinition(), std::move(context)) {
+TAddInModule::TAddInModule(ModuleContext context)
+    : TadxCOMAddInModule(TrovexModuleDefinition(), std::move(context)), commands_(MakeAddInCommands(*this)) {
   using Handler = void (TAddInModule::*)(ribbon::TadxRibbonCustomControl&, ribbon::RibbonControl*);
   struct Command {
     std::string_view method;
     Handler handler;
   };
   static constexpr Command kCommands[] = {
-      {ribbon::kStartClick, &TAddInModule::adxRibbonTab1Controls0Controls0Click},
-      {ribbon::kHelpClick, &TAddInModule::adxRibbonTab1Controls0Controls1Controls0Controls0Click},
-      {ribbon::kWebPageClick, &TAddInModule::adxRibbonTab1Controls0Controls1Click},
-      {ribbon::kUpdateCheckClick, &TAddInModule::adxRibbonTab1Controls0Controls1Controls0Controls3Click},
-      {ribbon::kInformationClick, &TAddInModule::adxRibbonTab1Controls0Controls2Controls0Controls0Click},
+      {kStartClick, &TAddInModule::adxRibbonTab1Controls0Controls0Click},
+      {kHelpClick, &TAddInModule::adxRibbonTab1Controls0Controls1Controls0Controls0Click},
+      {kWebPageClick, &TAddInModule::adxRibbonTab1Controls0Controls1Click},
+      {kUpdateCheckClick, &TAddInModule::adxRibbonTab1Controls0Controls1Controls0Controls3Click},
+      {kInformationClick, &TAddInModule::adxRibbonTab1Controls0Controls2Controls0Controls0Click},
   };
   ribbon::DefinitionBindings bindings;
   bindings.clickHandler = [this](std::string_view method) -> ribbon::TadxRibbonOnClick {
@@ -181,82 +179,43 @@ TAddInModule::TAddInModule(ModuleContext context) : TadxCOMAddInModule(TrovexMod
     return nullptr;
   };
   bindings.imageList = [this](std::string_view component) -> ribbon::RibbonImageList* {
-    return component == ribbon::kTrovexImageList ? &Images() : nullptr;
+    return component == kTrovexImageList ? &Images() : nullptr;
   };
-  ribbon::LoadTrovexRibbon(Ribbon(), bindings);
+  LoadTrovexRibbon(Ribbon(), bindings);
 }
+
+TAddInModule::~TAddInModule() = default;
 
 void TAddInModule::adxRibbonTab1Controls0Controls0Click(ribbon::TadxRibbonCustomControl&, ribbon::RibbonControl*) {
   // OutlookApp is Outlook's _Application itself, which its Application
   // property would only hand out again.
   IDispatch* app = OutlookApp();
   if (!app) throw std::runtime_error("Outlook's application object is missing.");
-  const trovex::win32::unique_variant explorer = CallMethod(app, L"ActiveExplorer");
-  StartExportWizard(*this, explorer.Get().vt == VT_DISPATCH ? explorer.Get().pdispVal : nullptr);
+  trovex::win32::unique_variant explorer = trovex::win32::CallMethod(app, "ActiveExplorer");
+  // Passed on as Outlook gave it, no explorer included.
+  std::unique_ptr<outlook::Explorer> window =
+      outlook::MakeOutlookExplorer(explorer.Type() == VT_DISPATCH ? explorer.Get().pdispVal : nullptr);
+  explorer.Reset();
+  Commands().StartExportWizard(std::move(window));
 }
 
 void TAddInModule::adxRibbonTab1Controls0Controls1Controls0Controls0Click(ribbon::TadxRibbonCustomControl&,
                                                                           ribbon::RibbonControl*) {
-  OpenWebPage(HelpPageUrl());
+  Commands().OpenWebPage(HelpPageUrl());
 }
 
 void TAddInModule::adxRibbonTab1Controls0Controls1Click(ribbon::TadxRibbonCustomControl&, ribbon::RibbonControl*) {
-  OpenWebPage(ProductPageUrl());
+  Commands().OpenWebPage(ProductPageUrl());
 }
 
 void TAddInModule::adxRibbonTab1Controls0Controls1Controls0Controls3Click(ribbon::TadxRibbonCustomControl&,
                                                                           ribbon::RibbonControl*) {
-  RunUpdateCheck(*this);
+  Commands().CheckForUpdate();
 }
 
 void TAddInModule::adxRibbonTab1Controls0Controls2Controls0Controls0Click(ribbon::TadxRibbonCustomControl&,
                                                                           ribbon::RibbonControl*) {
-  ShowInfoDialog(*this);
-}
-
-std::wstring ProductPageUrl() { return std::wstring(L"https://") + kWebServerHost + L"/addins/trovex/"; }
-std::wstring HelpPageUrl() { return std::wstring(L"https://") + kWebServerHost + L"/addins/trovex/hilfe.php"; }
-
-namespace {
-
-// TROVEX_TEST_COMMAND_LOG, or empty.
-std::wstring CommandLog() {
-  const DWORD needed = ::GetEnvironmentVariableW(L"TROVEX_TEST_COMMAND_LOG", nullptr, 0);
-  if (needed == 0) return {};
-  std::wstring value(needed, L'\0');
-  const DWORD n = ::GetEnvironmentVariableW(L"TROVEX_TEST_COMMAND_LOG", value.data(), needed);
-  value.resize(n < needed ? n : 0);
-  return value;
-}
-
-// True when the test seam took the call. A log that cannot be written is a
-// broken test set-up, so it raises.
-bool LoggedForTest(const std::string& line) {
-  const std::wstring file = CommandLog();
-  if (file.empty()) return false;
-  const trovex::win32::unique_hfile log(::CreateFileW(file.c_str(), FILE_APPEND_DATA,
-                                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!log) trovex::win32::ThrowLastError("TROVEX_TEST_COMMAND_LOG");
-  const std::string record = line + "\n";
-  DWORD written = 0;
-  if (!::WriteFile(log.Get(), record.data(), static_cast<DWORD>(record.size()), &written, nullptr)) {
-    trovex::win32::ThrowLastError("TROVEX_TEST_COMMAND_LOG");
-  }
-  return true;
-}
-
-}  // namespace
-
-void StartExportWizard(TAddInModule& /*module*/, IDispatch* /*explorer*/) { LoggedForTest("StartExportWizard"); }
-
-void RunUpdateCheck(TAddInModule& /*module*/) { LoggedForTest("RunUpdateCheck"); }
-
-void ShowInfoDialog(TAddInModule& /*module*/) { LoggedForTest("ShowInfoDialog"); }
-
-void OpenWebPage(const std::wstring& url) {
-  if (LoggedForTest("ShellExecute open " + trovex::win32::Utf8FromWide(url))) return;
-  ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOW);
+  Commands().ShowInfo();
 }
 
 }  // namespace trovex::addin::win32

@@ -76,8 +76,12 @@ class TadxCOMAddInModule : public ModuleCore {
 class TAddInModule final : public TadxCOMAddInModule {
  public:
   // Builds the "Quellmark" tab from its stored definition, with the
-  // commands below as its buttons' handlers.
+  // handlers below as its buttons' handlers; they act through the commands
+  // of MakeAddInCommands.
   explicit TAddInModule(ModuleContext context);
+  ~TAddInModule() override;
+
+  AddInCommands& Commands() { return *commands_; }
 
   // The ribbon commands. A handler reports failure by throwing; the ribbon
   // bridge hands that to the error handler.
@@ -91,25 +95,14 @@ class TAddInModule final : public TadxCOMAddInModule {
                                                               ribbon::RibbonControl* ribbonControl);  // Update
   void adxRibbonTab1Controls0Controls2Controls0Controls0Click(ribbon::TadxRibbonCustomControl& sender,
                                                               ribbon::RibbonControl* ribbonControl);  // Info
+
+ private:
+  std::unique_ptr<AddInCommands> commands_;
 };
 
-// The maker's web server and the pages the commands open.
-inline constexpr wchar_t kWebServerHost[] = L"www.quellmark.de";
-std::wstring ProductPageUrl();  // https://<host>/addins/trovex/
-std::wstring HelpPageUrl();     // https://<host>/addins/trovex/hilfe.php
-
-// The far ends of the commands, each replaceable on its own: the wizard,
-// the update check and the information dialog are built elsewhere and
-// until then show nothing.
-//
-// Test seam: when the environment variable TROVEX_TEST_COMMAND_LOG names a
-// file, each call appends one line to it in UTF-8 ("StartExportWizard",
-// "RunUpdateCheck", "ShowInfoDialog", "ShellExecute open <url>") and the
-// browser is not started. The Wine tests count the commands with it.
-void StartExportWizard(TAddInModule& module, IDispatch* explorer);
-void RunUpdateCheck(TAddInModule& module);
-void ShowInfoDialog(TAddInModule& module);
-// ShellExecuteW "open" with SW_SHOW and no owner; its result is ignored.
-void OpenWebPage(const std::wstring& url);
+// The commands as this build has them: the web pages go to the shell
+// (ShellExecuteW "open", SW_SHOW, no owner); the wizard, the update check
+// and the information dialog are not built yet and do nothing.
+std::unique_ptr<AddInCommands> MakeAddInCommands(TAddInModule& module);
 
 }  // namespace trovex::addin::win32

@@ -6,6 +6,7 @@
 
 #include "addin/win32/com_server.h"
 #include "ribbon/win32/ribbon_com.h"
+#include "support/win32/dispatch_client.h"
 #include "support/win32/wide_string.h"
 #include "support/win32/win32_error.h"
 #include "support/win32/win32_handles.h"
@@ -220,11 +221,7 @@ HRESULT TadxAddin::OnConnection(IDispatch* application, office::ext_ConnectMode 
       IDispatch* entryDispatch = entry.Get();
       Module()->SetAddInInstance(std::move(entry));
       // Other programs reach the add-in through COMAddIn.Object.
-      VARIANT self;
-      ::VariantInit(&self);
-      self.vt = VT_DISPATCH;
-      self.pdispVal = OwnInterface();
-      PutProperty(entryDispatch, L"Object", self);
+      trovex::win32::PutProperty(entryDispatch, "Object", trovex::win32::ObjectVariant(OwnInterface()));
     };
     lifecycle_.Connect(connectMode, steps);
     return S_OK;
@@ -270,8 +267,7 @@ HRESULT TadxAddin::GetCustomUI(BSTR ribbonId, BSTR* ribbonXml) {
     *ribbonXml = nullptr;
     TadxCOMAddInModule* module = Module();
     if (!module) return S_OK;
-    const std::string id =
-        ribbonId ? trovex::win32::Utf8FromWide(std::wstring_view(ribbonId, ::SysStringLen(ribbonId))) : "";
+    const std::string id = trovex::win32::Utf8FromBstr(ribbonId);
     const std::string markup = module->GetCustomUI(id);
     if (!markup.empty()) *ribbonXml = trovex::win32::MakeBstr(trovex::win32::WideFromUtf8(markup)).Release();
     return S_OK;

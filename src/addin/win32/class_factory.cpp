@@ -8,6 +8,7 @@
 #include "support/win32/com_ptr.h"
 #include "support/win32/wide_string.h"
 #include "support/win32/win32_error.h"
+#include "support/win32/win32_handles.h"
 
 namespace trovex::addin::win32 {
 namespace {
@@ -15,7 +16,6 @@ namespace {
 using trovex::win32::ComPtr;
 using trovex::win32::ThrowIfFailed;
 using trovex::win32::unique_bstr;
-using trovex::win32::Utf8FromWide;
 
 std::unique_ptr<TadxCOMAddInModule> CreateTAddInModule(ModuleContext context) {
   return std::make_unique<TAddInModule>(std::move(context));
@@ -27,9 +27,7 @@ std::array<TadxFactory, 1> g_factories = {{
     {CLSID_MSOAddIn, &CreateMSOAddIn, &CreateTAddInModule},
 }};
 
-std::string Text(const unique_bstr& text) {
-  return text ? Utf8FromWide(std::wstring_view(text.Get(), ::SysStringLen(text.Get()))) : std::string();
-}
+std::string Text(const unique_bstr& text) { return trovex::win32::Utf8FromBstr(text.Get()); }
 
 }  // namespace
 

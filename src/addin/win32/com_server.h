@@ -1,7 +1,6 @@
 // What the parts of the COM server share: the library's identity and
 // handle, the counts behind DllCanUnloadNow, the translation of exceptions
-// into HRESULTs, late-bound calls on host objects, and the process-wide
-// registry and message-box services.
+// into HRESULTs, and the process-wide registry and message-box services.
 #pragma once
 
 #include <windows.h>
@@ -11,7 +10,6 @@
 
 #include "support/message_box.h"
 #include "support/registry.h"
-#include "support/win32/win32_handles.h"
 
 namespace trovex::addin::win32 {
 
@@ -45,14 +43,6 @@ HRESULT HResultFromCurrentException() noexcept;
 
 // "{XXXXXXXX-...}".
 std::string GuidText(REFGUID guid);
-
-// Late-bound calls on host objects, by name (GetIDsOfNames + Invoke).
-// Failures throw ComError.
-trovex::win32::unique_variant GetProperty(IDispatch* object, const wchar_t* name);
-// A method without arguments; a type library's IDispatch refuses to call a
-// method as a property.
-trovex::win32::unique_variant CallMethod(IDispatch* object, const wchar_t* name);
-void PutProperty(IDispatch* object, const wchar_t* name, const VARIANT& value);
 
 // The registry the add-in reads and writes, and the sink of its error
 // boxes.

@@ -12,36 +12,12 @@
 namespace trovex::addin::win32 {
 namespace {
 
-using trovex::win32::ComError;
-using trovex::win32::unique_bstr;
-using trovex::win32::unique_variant;
 using trovex::win32::Utf8FromWide;
 using trovex::win32::WideFromUtf8;
 
 HINSTANCE g_module = nullptr;
 std::atomic<long> g_objects{0};
 std::atomic<long> g_locks{0};
-
-DISPID DispIdOf(IDispatch* object, const wchar_t* name) {
-  DISPID id = DISPID_UNKNOWN;
-  LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-  trovex::win32::ThrowIfFailed(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id),
-                               Utf8FromWide(name));
-  return id;
-}
-
-// Takes the texts the callee put into EXCEPINFO, so none of them leaks.
-void ThrowIfInvokeFailed(HRESULT hr, EXCEPINFO& info, const wchar_t* name) {
-  unique_bstr source(info.bstrSource);
-  unique_bstr description(info.bstrDescription);
-  unique_bstr helpFile(info.bstrHelpFile);
-  if (SUCCEEDED(hr)) return;
-  if (hr == DISP_E_EXCEPTION && description) {
-    const HRESULT code = info.scode != 0 ? info.scode : hr;
-    throw ComError(code, fmt::format("{}: {}", Utf8FromWide(name), Utf8FromWide(description.Get())));
-  }
-  trovex::win32::ThrowIfFailed(hr, Utf8FromWide(name));
-}
 
 }  // namespace
 
@@ -105,40 +81,6 @@ std::string GuidText(REFGUID guid) {
   wchar_t text[40] = {};
   ::StringFromGUID2(guid, text, 40);
   return Utf8FromWide(text);
-}
-
-namespace {
-
-unique_variant InvokeWithoutArguments(IDispatch* object, const wchar_t* name, WORD flags) {
-  const DISPID id = DispIdOf(object, name);
-  DISPPARAMS none = {nullptr, nullptr, 0, 0};
-  EXCEPINFO info = {};
-  unique_variant result;
-  const HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &none, result.Put(), &info, nullptr);
-  ThrowIfInvokeFailed(hr, info, name);
-  return result;
-}
-
-}  // namespace
-
-unique_variant GetProperty(IDispatch* object, const wchar_t* name) {
-  return InvokeWithoutArguments(object, name, DISPATCH_PROPERTYGET);
-}
-
-unique_variant CallMethod(IDispatch* object, const wchar_t* name) {
-  return InvokeWithoutArguments(object, name, DISPATCH_METHOD);
-}
-
-void PutProperty(IDispatch* object, const wchar_t* name, const VARIANT& value) {
-  const DISPID id = DispIdOf(object, name);
-  // A shallow copy: Invoke does not take over its arguments.
-  VARIANT argument = value;
-  DISPID named = DISPID_PROPERTYPUT;
-  DISPPARAMS params = {&argument, &named, 1, 1};
-  EXCEPINFO info = {};
-  const HRESULT hr =
-      object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, &info, nullptr);
-  ThrowIfInvokeFailed(hr, info, name);
 }
 
 }  // namespace trovex::addin::win32

@@ -10,13 +10,13 @@
 #include <span>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "outlook/win32/outlook_ids.h"
 #include "outlook/win32/sender_address.h"
 #include "support/long_path.h"
 #include "support/native_path.h"
 #include "support/win32/com_ptr.h"
+#include "support/win32/dispatch_client.h"
 #include "support/win32/wide_string.h"
 #include "support/win32/win32_error.h"
 #include "support/win32/win32_handles.h"
@@ -25,51 +25,11 @@ namespace trovex::outlook {
 namespace {
 
 using win32::ComPtr;
-using win32::unique_bstr;
 using win32::unique_variant;
 
-std::string Utf8FromBstr(BSTR b) { return b ? win32::Utf8FromWide({b, ::SysStringLen(b)}) : std::string(); }
+[[noreturn]] void ThrowSystemError(HRESULT code) { throw OutlookComError(code, win32::SystemMessage(code)); }
 
-// EXCEPINFO's strings belong to the caller of Invoke.
-struct ExcepInfo {
-  EXCEPINFO info{};
-  ExcepInfo() = default;
-  ExcepInfo(const ExcepInfo&) = delete;
-  ExcepInfo& operator=(const ExcepInfo&) = delete;
-  ~ExcepInfo() {
-    ::SysFreeString(info.bstrSource);
-    ::SysFreeString(info.bstrDescription);
-    ::SysFreeString(info.bstrHelpFile);
-  }
-};
-
-[[noreturn]] void ThrowOutlookError(HRESULT code, std::string message) {
-  // The thread's error object may carry Outlook's words where the call
-  // itself gave none; it is taken either way so that it cannot go stale.
-  const std::string fromErrorInfo = win32::TakeErrorInfoDescription();
-  if (message.empty()) message = fromErrorInfo;
-  if (message.empty()) message = win32::SystemMessage(code);
-  throw OutlookComError(code, message);
-}
-
-[[noreturn]] void ThrowLastError() {
-  const HRESULT code = win32::LastErrorResult();
-  throw OutlookComError(code, win32::SystemMessage(code));
-}
-
-unique_variant BstrArgument(std::string_view text) {
-  unique_variant v;
-  v.Get().vt = VT_BSTR;
-  v.Get().bstrVal = win32::MakeBstr(win32::WideFromUtf8(text)).Release();
-  return v;
-}
-
-unique_variant IntArgument(int value) {
-  unique_variant v;
-  v.Get().vt = VT_I4;
-  v.Get().lVal = value;
-  return v;
-}
+[[noreturn]] void ThrowLastError() { ThrowSystemError(win32::LastErrorResult()); }
 
 // `v` converted to `type` by OLE Automation's rules.
 unique_variant Converted(const unique_variant& v, VARTYPE type, std::string_view member) {
@@ -87,16 +47,14 @@ class DispatchObject {
  public:
   explicit DispatchObject(ComPtr<IDispatch> object) : object_(std::move(object)) {}
 
-  IDispatch* Get() const { return object_.Get(); }
-
   unique_variant Property(std::string_view name) { return Invoke(name, DISPATCH_PROPERTYGET, {}); }
-  unique_variant Method(std::string_view name, std::span<unique_variant> args) {
+  unique_variant Method(std::string_view name, std::span<const unique_variant> args) {
     return Invoke(name, DISPATCH_METHOD, args);
   }
   // Collections' Item is a method that late binding also reaches as a
   // property; both flags, as Visual Basic passes them.
   unique_variant Item(int index) {
-    std::array<unique_variant, 1> args{IntArgument(index)};
+    const unique_variant args[] = {win32::IntVariant(index)};
     return Invoke("Item", DISPATCH_METHOD | DISPATCH_PROPERTYGET, args);
   }
 
@@ -107,8 +65,8 @@ class DispatchObject {
 
   static std::string TextOf(const unique_variant& v, std::string_view member) {
     if (v.Type() == VT_EMPTY || v.Type() == VT_NULL) return {};
-    if (v.Type() == VT_BSTR) return Utf8FromBstr(v.Get().bstrVal);
-    return Utf8FromBstr(Converted(v, VT_BSTR, member).Get().bstrVal);
+    if (v.Type() == VT_BSTR) return win32::Utf8FromBstr(v.Get().bstrVal);
+    return win32::Utf8FromBstr(Converted(v, VT_BSTR, member).Get().bstrVal);
   }
 
   static ComPtr<IDispatch> ObjectOf(const unique_variant& v, std::string_view member) {
@@ -126,31 +84,14 @@ class DispatchObject {
   }
 
  private:
-  DISPID Id(std::string_view name) {
-    std::wstring wide = win32::WideFromUtf8(name);
-    LPOLESTR names[] = {wide.data()};
-    DISPID id = DISPID_UNKNOWN;
-    const HRESULT hr = object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-    if (FAILED(hr)) ThrowOutlookError(hr, fmt::format("{}: {}", name, win32::SystemMessage(hr)));
-    return id;
-  }
-
-  unique_variant Invoke(std::string_view name, WORD flags, std::span<unique_variant> args) {
-    const DISPID id = Id(name);
-    // DISPPARAMS lists the arguments last to first.
-    std::vector<VARIANT> reversed;
-    for (auto it = args.rbegin(); it != args.rend(); ++it) reversed.push_back(it->Get());
-    DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-    unique_variant result;
-    ExcepInfo exception;
-    UINT argError = 0;
-    const HRESULT hr =
-        object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.Put(), &exception.info, &argError);
-    if (SUCCEEDED(hr)) return result;
-    if (hr != DISP_E_EXCEPTION) ThrowOutlookError(hr, {});
-    if (exception.info.pfnDeferredFillIn) exception.info.pfnDeferredFillIn(&exception.info);
-    const HRESULT code = exception.info.scode != 0 ? exception.info.scode : hr;
-    ThrowOutlookError(FAILED(code) ? code : hr, Utf8FromBstr(exception.info.bstrDescription));
+  // Outlook's own words reach the report as they stand; only a member
+  // Outlook does not know is named.
+  unique_variant Invoke(std::string_view name, WORD flags, std::span<const unique_variant> args) {
+    try {
+      return win32::Invoke(object_.Get(), name, flags, args);
+    } catch (const win32::DispatchError& e) {
+      throw OutlookComError(e.Code(), e.Code() == DISP_E_UNKNOWNNAME ? e.what() : e.Description());
+    }
   }
 
   ComPtr<IDispatch> object_;
@@ -163,12 +104,12 @@ class OutlookPropertyAccessor final : public PropertyAccessor {
   explicit OutlookPropertyAccessor(ComPtr<IDispatch> d) : d_(std::move(d)) {}
 
   PropertyValue GetProperty(const std::string& schemaName) override {
-    std::array<unique_variant, 1> args{BstrArgument(schemaName)};
+    const unique_variant args[] = {win32::TextVariant(schemaName)};
     const unique_variant v = d_.Method("GetProperty", args);
     const VARIANT& r = v.Get();
     switch (r.vt) {
       case VT_BSTR:
-        return Utf8FromBstr(r.bstrVal);
+        return win32::Utf8FromBstr(r.bstrVal);
       case VT_I4:
         return static_cast<std::int32_t>(r.lVal);
       case VT_INT:
@@ -271,7 +212,7 @@ class OutlookAttachment final : public Attachment {
 
  private:
   void Save(const std::string& path) {
-    std::array<unique_variant, 1> args{BstrArgument(path)};
+    const unique_variant args[] = {win32::TextVariant(path)};
     d_.Method("SaveAsFile", args);
   }
 
@@ -337,11 +278,11 @@ class OutlookItem final : public Item {
     ComPtr<IUnknown> mail;
     const HRESULT hr = d_.As(outlook_ids::IID_MailItem, mail);
     if (hr == E_NOINTERFACE) return nullptr;
-    if (FAILED(hr) || !mail) ThrowOutlookError(FAILED(hr) ? hr : E_POINTER, {});
+    if (FAILED(hr) || !mail) ThrowSystemError(FAILED(hr) ? hr : E_POINTER);
     // _MailItem is dual; its IDispatch is the one to call by name.
     ComPtr<IDispatch> dispatch;
     const HRESULT dispatchResult = mail.As(IID_IDispatch, dispatch);
-    if (FAILED(dispatchResult) || !dispatch) ThrowOutlookError(FAILED(dispatchResult) ? dispatchResult : E_POINTER, {});
+    if (FAILED(dispatchResult) || !dispatch) ThrowSystemError(FAILED(dispatchResult) ? dispatchResult : E_POINTER);
     return std::make_unique<OutlookMailItem>(std::move(dispatch));
   }
 
@@ -415,6 +356,11 @@ class OutlookApplication final : public Application {
 std::unique_ptr<Application> MakeOutlookApplication(IDispatch* app) {
   if (!app) throw OutlookComError(E_POINTER, "Outlook ist nicht verfügbar.");
   return std::make_unique<OutlookApplication>(ComPtr<IDispatch>::AddRefOf(app));
+}
+
+std::unique_ptr<Explorer> MakeOutlookExplorer(IDispatch* explorer) {
+  if (!explorer) return nullptr;
+  return std::make_unique<OutlookExplorer>(ComPtr<IDispatch>::AddRefOf(explorer));
 }
 
 }  // namespace trovex::outlook

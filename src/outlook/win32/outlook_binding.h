@@ -26,5 +26,7 @@ class OutlookComError : public OutlookError {
 // The application behind `app` (Outlook's Application object); keeps a
 // reference of its own. Must be used on the thread (apartment) of `app`.
 std::unique_ptr<Application> MakeOutlookApplication(IDispatch* app);
+// An explorer that Outlook handed out elsewhere; nullptr for none.
+std::unique_ptr<Explorer> MakeOutlookExplorer(IDispatch* explorer);
 
 }  // namespace trovex::outlook

@@ -19,7 +19,7 @@ using trovex::win32::unique_variant;
 namespace {
 
 std::string TextOf(BSTR text) {
-  return text ? trovex::win32::Utf8FromWide(std::wstring_view(text, ::SysStringLen(text))) : std::string();
+  return trovex::win32::Utf8FromBstr(text);
 }
 
 }  // namespace

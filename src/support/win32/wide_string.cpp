@@ -38,6 +38,8 @@ std::string Utf8FromWide(std::wstring_view text) {
   return out;
 }
 
+std::string Utf8FromBstr(BSTR text) { return text ? Utf8FromWide({text, ::SysStringLen(text)}) : std::string(); }
+
 unique_bstr MakeBstr(std::wstring_view text) {
   unique_bstr b(::SysAllocStringLen(text.data(), static_cast<UINT>(CheckedLength(text.size()))));
   if (!b) throw std::bad_alloc();

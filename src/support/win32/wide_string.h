@@ -2,6 +2,8 @@
 // becomes U+FFFD, as the system's converters do without strict flags.
 #pragma once
 
+#include <wtypes.h>
+
 #include <string>
 #include <string_view>
 
@@ -9,5 +11,7 @@ namespace trovex::win32 {
 
 std::wstring WideFromUtf8(std::string_view text);
 std::string Utf8FromWide(std::wstring_view text);
+// The whole BSTR (its length prefix, not the first null); null is empty.
+std::string Utf8FromBstr(BSTR text);
 
 }  // namespace trovex::win32

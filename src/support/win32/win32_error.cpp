@@ -42,7 +42,7 @@ std::string TakeErrorInfoDescription() {
   if (::GetErrorInfo(0, info.Put()) != S_OK || !info) return {};
   unique_bstr description;
   if (FAILED(info->GetDescription(description.Put())) || !description) return {};
-  return Utf8FromWide(std::wstring_view(description.Get(), ::SysStringLen(description.Get())));
+  return Utf8FromBstr(description.Get());
 }
 
 void ThrowIfFailed(HRESULT code, std::string_view what) {

@@ -58,11 +58,18 @@ struct HandleTraits {
   static void Close(Type h) noexcept { ::CloseHandle(h); }
 };
 
-// CreateFileW and FindFirstFileW report failure as INVALID_HANDLE_VALUE.
+// CreateFileW reports failure as INVALID_HANDLE_VALUE.
 struct FileHandleTraits {
   using Type = HANDLE;
   static Type None() noexcept { return INVALID_HANDLE_VALUE; }
   static void Close(Type h) noexcept { ::CloseHandle(h); }
+};
+
+// FindFirstFileW's search, which only FindClose ends.
+struct FindHandleTraits {
+  using Type = HANDLE;
+  static Type None() noexcept { return INVALID_HANDLE_VALUE; }
+  static void Close(Type h) noexcept { ::FindClose(h); }
 };
 
 struct HmoduleTraits {
@@ -86,6 +93,7 @@ struct BstrTraits {
 using unique_hkey = UniqueHandle<HkeyTraits>;
 using unique_handle = UniqueHandle<HandleTraits>;
 using unique_hfile = UniqueHandle<FileHandleTraits>;
+using unique_hfind = UniqueHandle<FindHandleTraits>;
 using unique_hmodule = UniqueHandle<HmoduleTraits>;
 using unique_hicon = UniqueHandle<HiconTraits>;
 using unique_bstr = UniqueHandle<BstrTraits>;
@@ -125,6 +133,41 @@ class unique_variant {
 
  private:
   VARIANT v_;
+};
+
+// Owns the texts that Invoke's callee put into an EXCEPINFO and frees them
+// once.
+class unique_excepinfo {
+ public:
+  unique_excepinfo() noexcept = default;
+  unique_excepinfo(unique_excepinfo&& other) noexcept : e_(std::exchange(other.e_, EXCEPINFO{})) {}
+  unique_excepinfo& operator=(unique_excepinfo&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      e_ = std::exchange(other.e_, EXCEPINFO{});
+    }
+    return *this;
+  }
+  unique_excepinfo(const unique_excepinfo&) = delete;
+  unique_excepinfo& operator=(const unique_excepinfo&) = delete;
+  ~unique_excepinfo() { Reset(); }
+
+  const EXCEPINFO& Get() const noexcept { return e_; }
+  EXCEPINFO& Get() noexcept { return e_; }
+  // For Invoke's out-parameter: frees what is held first.
+  EXCEPINFO* Put() noexcept {
+    Reset();
+    return &e_;
+  }
+  void Reset() noexcept {
+    ::SysFreeString(e_.bstrSource);
+    ::SysFreeString(e_.bstrDescription);
+    ::SysFreeString(e_.bstrHelpFile);
+    e_ = EXCEPINFO{};
+  }
+
+ private:
+  EXCEPINFO e_{};
 };
 
 }  // namespace trovex::win32

@@ -2,7 +2,7 @@
 // the class factory lookup, and whether COM may unload the DLL.
 #include <gtest/gtest.h>
 
-#include "addin/addin_dll.h"
+#include "addin/addin_fixture.h"
 #include "host/host_registry.h"
 #include "host/outlook_host.h"
 
@@ -15,15 +15,7 @@ using win32::ComPtr;
 // {D3C1E0F2-5B6A-4C7D-8E9F-0A1B2C3D4E5F}: no class of ours.
 constexpr CLSID kOtherClsid = {0xD3C1E0F2, 0x5B6A, 0x4C7D, {0x8E, 0x9F, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 0x5F}};
 
-class ExportsTest : public testing::Test {
- protected:
-  void SetUp() override {
-    RegisterOutlookApplication();
-    ASSERT_TRUE(dll_.Loaded());
-    ASSERT_EQ(S_OK, dll_.RegisterServer());
-  }
-  AddInDll dll_;
-};
+using ExportsTest = AddInTest;
 
 TEST_F(ExportsTest, DllGetClassObjectServesOurClassOnly) {
   const struct {
@@ -55,12 +47,10 @@ TEST_F(ExportsTest, DllGetClassObjectServesOurClassOnly) {
 }
 
 TEST_F(ExportsTest, DllCanUnloadNowOnlyWhenNothingOfItIsHeld) {
-  ComPtr<office::IDTExtensibility2> addIn = CreateAddIn();
-  ASSERT_TRUE(addIn);
   // COM loaded the very module whose export we call.
   EXPECT_EQ(dll_.Module(), ::GetModuleHandleW(AddInPath().c_str()));
   EXPECT_EQ(S_FALSE, dll_.CanUnloadNow());
-  addIn.Reset();
+  addIn_.Reset();
   EXPECT_EQ(S_OK, dll_.CanUnloadNow());
 
   // A held factory, and a locked one.
@@ -77,6 +67,7 @@ TEST_F(ExportsTest, DllCanUnloadNowOnlyWhenNothingOfItIsHeld) {
 }
 
 TEST_F(ExportsTest, DllCanUnloadNowOnceOutlookLetGoOfTheAddIn) {
+  addIn_.Reset();
   {
     auto s = std::make_shared<store::MailStore>();
     OutlookHost host(s);

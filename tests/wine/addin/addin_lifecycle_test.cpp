@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "addin/addin_dll.h"
+#include "addin/addin_fixture.h"
 #include "host/host_registry.h"
 #include "host/outlook_host.h"
 #include "support/win32/wide_string.h"
@@ -22,54 +22,28 @@ using office::ext_dm_HostShutdown;
 using office::ext_dm_UserClosed;
 using win32::ComPtr;
 
-std::shared_ptr<const store::MailStore> EmptyStore() {
-  auto s = std::make_shared<store::MailStore>();
-  s->root.name = "Posteingang";
-  return s;
-}
-
 std::optional<std::wstring> StartMode() { return ReadString(HKEY_CURRENT_USER, kAddInKey, L"ADXStartMode"); }
 
 long Count(const std::vector<std::string>& calls, const std::string& call) {
   return static_cast<long>(std::count(calls.begin(), calls.end(), call));
 }
 
-class LifecycleTest : public testing::Test {
+// The start mode and the shutdown overrides start out absent.
+class LifecycleTest : public AddInTest {
  protected:
   void SetUp() override {
-    RegisterOutlookApplication();
-    ASSERT_TRUE(dll_.Loaded());
-    ASSERT_EQ(S_OK, dll_.RegisterServer());
+    ForgetStartAndShutdownSettings();
+    AddInTest::SetUp();
+  }
+  void TearDown() override {
+    ForgetStartAndShutdownSettings();
+    AddInTest::TearDown();
+  }
+  static void ForgetStartAndShutdownSettings() {
     DeleteValue(HKEY_CURRENT_USER, kAddInKey, L"ADXStartMode");
     DeleteValue(HKEY_CURRENT_USER, kAddInKey, L"RequireShutdownNotification");
     DeleteTree(HKEY_CURRENT_USER, kShutdownKey);
-    addIn_ = CreateAddIn();
-    ASSERT_TRUE(addIn_);
   }
-  void TearDown() override {
-    DeleteTree(HKEY_CURRENT_USER, kShutdownKey);
-    DeleteValue(HKEY_CURRENT_USER, kAddInKey, L"RequireShutdownNotification");
-  }
-
-  HRESULT Connect(office::ext_ConnectMode mode) {
-    return addIn_->OnConnection(host_.Application(), mode, host_.AddInInstance(), custom_.Get());
-  }
-  // Outlook's start: connection, add-ins update, start-up complete.
-  void StartUp() {
-    EXPECT_EQ(S_OK, Connect(ext_cm_Startup));
-    EXPECT_EQ(S_OK, addIn_->OnAddInsUpdate(custom_.Get()));
-    EXPECT_EQ(S_OK, addIn_->OnStartupComplete(custom_.Get()));
-  }
-  // Outlook's end without fast shutdown.
-  void ShutDown() {
-    EXPECT_EQ(S_OK, addIn_->OnBeginShutdown(custom_.Get()));
-    EXPECT_EQ(S_OK, addIn_->OnDisconnection(ext_dm_HostShutdown, custom_.Get()));
-  }
-
-  AddInDll dll_;
-  OutlookHost host_{EmptyStore()};
-  CustomArray custom_;
-  ComPtr<office::IDTExtensibility2> addIn_;
 };
 
 TEST_F(LifecycleTest, OutlooksOrderFromStartToShutdown) {

@@ -10,7 +10,7 @@
 #include <optional>
 #include <variant>
 
-#include "addin/addin_dll.h"
+#include "addin/addin_fixture.h"
 #include "host/host_registry.h"
 #include "support/win32/wide_string.h"
 
@@ -26,15 +26,12 @@ std::wstring Lower(std::wstring s) {
 
 std::string Narrow(const std::wstring& s) { return win32::Utf8FromWide(s); }
 
-class RegistrationTest : public testing::Test {
+class RegistrationTest : public AddInTest {
  protected:
-  void SetUp() override {
-    RegisterOutlookApplication();
-    ASSERT_TRUE(dll_.Loaded());
-  }
   void TearDown() override {
     RegisterOutlookApplication();
     EXPECT_EQ(S_OK, dll_.RegisterServer());
+    AddInTest::TearDown();
   }
 
   bool TypeLibraryRegistered() {
@@ -43,8 +40,6 @@ class RegistrationTest : public testing::Test {
     if (lib) lib->Release();
     return SUCCEEDED(hr);
   }
-
-  AddInDll dll_;
 };
 
 TEST_F(RegistrationTest, Regsvr32WritesClassKeysTypeLibraryAndAddInKey) {

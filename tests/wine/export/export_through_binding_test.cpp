@@ -13,6 +13,7 @@
 
 #include "engine/export_run.h"
 #include "host/outlook_host.h"
+#include "host/scratch_folder.h"
 #include "outlook/win32/outlook_binding.h"
 #include "support/file_system.h"
 #include "support/win32/wide_string.h"
@@ -86,16 +87,8 @@ store::StoreAttachment File(std::string name, std::string bytes) {
 
 class ExportThroughBindingTest : public testing::Test {
  protected:
-  void SetUp() override {
-    wchar_t temp[MAX_PATH];
-    ASSERT_NE(0u, ::GetTempPathW(MAX_PATH, temp));
-    dir_ = std::filesystem::path(temp) / L"trovex-export-Anhänge";
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  std::filesystem::path dir_;
+  wine_host::ScratchFolder scratch_{"trovex-export-Anhänge"};
+  const std::filesystem::path dir_ = scratch_.Native();
 };
 
 TEST_F(ExportThroughBindingTest, WritesEveryAttachmentWithItsMailsReceivedTime) {

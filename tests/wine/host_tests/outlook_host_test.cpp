@@ -15,8 +15,9 @@
 
 #include "host/host_object.h"
 #include "host/outlook_host.h"
-#include "host/raw_dispatch.h"
+#include "host/scratch_folder.h"
 #include "outlook/win32/outlook_ids.h"
+#include "support/win32/dispatch_client.h"
 #include "support/win32/wide_string.h"
 #include "office/win32/office_interfaces.h"
 
@@ -25,6 +26,11 @@ namespace {
 
 using outlook::PropertyValue;
 using win32::ComPtr;
+using win32::IntVariant;
+using win32::InvokeResult;
+using win32::ObjectVariant;
+using win32::TextVariant;
+using win32::TryInvoke;
 using win32::unique_variant;
 
 constexpr double kReceived = 45356.4375;  // 2024-03-05 10:30 local
@@ -51,19 +57,24 @@ std::shared_ptr<store::MailStore> SampleStore() {
   return s;
 }
 
+// A property put, as Automation passes it.
+InvokeResult Put(IDispatch* object, std::string_view member, unique_variant value) {
+  return TryInvoke(object, member, DISPATCH_PROPERTYPUT, std::span<const unique_variant>(&value, 1));
+}
+
 // Follows "A.B.Item(2).C" from `start`; every step but the last must give
 // an object. The result of the last step, or of the first that failed.
-DispResult Walk(IDispatch* start, std::wstring_view path) {
+InvokeResult Walk(IDispatch* start, std::wstring_view path) {
   ComPtr<IDispatch> current = ComPtr<IDispatch>::AddRefOf(start);
   for (;;) {
     const size_t dot = path.find(L'.');
     std::wstring_view step = path.substr(0, dot);
     std::vector<unique_variant> args;
     if (const size_t paren = step.find(L'('); paren != std::wstring_view::npos) {
-      args.push_back(IntArg(std::stol(std::wstring(step.substr(paren + 1)))));
+      args.push_back(IntVariant(std::stol(std::wstring(step.substr(paren + 1)))));
       step = step.substr(0, paren);
     }
-    DispResult r = CallByName(current.Get(), step, DISPATCH_PROPERTYGET | DISPATCH_METHOD, args);
+    InvokeResult r = TryInvoke(current.Get(), win32::Utf8FromWide(step), DISPATCH_PROPERTYGET | DISPATCH_METHOD, args);
     if (dot == std::wstring_view::npos || FAILED(r.hr)) return r;
     if (r.value.Type() != VT_DISPATCH) {
       ADD_FAILURE() << win32::Utf8FromWide(step) << " gave no object";
@@ -75,7 +86,7 @@ DispResult Walk(IDispatch* start, std::wstring_view path) {
 }
 
 ComPtr<IDispatch> WalkToObject(IDispatch* start, std::wstring_view path) {
-  DispResult r = Walk(start, path);
+  InvokeResult r = Walk(start, path);
   if (r.hr != S_OK || r.value.Type() != VT_DISPATCH) {
     ADD_FAILURE() << win32::Utf8FromWide(path) << ": no object";
     return nullptr;
@@ -121,8 +132,8 @@ TEST_F(OutlookHostTest, PropertiesAnswerFromTheStore) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(win32::Utf8FromWide(c.path));
-    const DispResult r = Walk(host_.Application(), c.path);
-    ASSERT_EQ(S_OK, r.hr) << r.error;
+    const InvokeResult r = Walk(host_.Application(), c.path);
+    ASSERT_EQ(S_OK, r.hr) << r.Description();
     const VARIANT& v = r.value.Get();
     if (const auto* text = std::get_if<std::string>(&c.expected)) {
       ASSERT_EQ(VT_BSTR, v.vt);
@@ -152,11 +163,11 @@ TEST_F(OutlookHostTest, SettingsOfTheHostShowInItsAnswers) {
   ASSERT_TRUE(m);
   EXPECT_EQ(L"EX", std::wstring(Walk(m.Get(), L"SenderEmailType").value.Get().bstrVal));
   std::vector<unique_variant> args;
-  args.push_back(TextArg(L"http://schemas.microsoft.com/mapi/proptag/0x5D01001F"));
+  args.push_back(TextVariant(L"http://schemas.microsoft.com/mapi/proptag/0x5D01001F"));
   const ComPtr<IDispatch> accessor = WalkToObject(m.Get(), L"PropertyAccessor");
   ASSERT_TRUE(accessor);
-  const DispResult smtp = CallByName(accessor.Get(), L"GetProperty", DISPATCH_METHOD, args);
-  ASSERT_EQ(S_OK, smtp.hr) << smtp.error;
+  const InvokeResult smtp = TryInvoke(accessor.Get(), "GetProperty", DISPATCH_METHOD, args);
+  ASSERT_EQ(S_OK, smtp.hr) << smtp.Description();
   EXPECT_EQ(L"einkauf@huber.example", std::wstring(smtp.value.Get().bstrVal));
 }
 
@@ -183,14 +194,14 @@ TEST_F(OutlookHostTest, GetPropertyAnswersTextOrIntegerOrRaisesOutlooksMessage) 
   for (const auto& c : cases) {
     SCOPED_TRACE(win32::Utf8FromWide(c.tag));
     std::vector<unique_variant> args;
-    args.push_back(TextArg(std::wstring(L"http://schemas.microsoft.com/mapi/proptag/") + c.tag));
-    const DispResult r = CallByName(accessor.Get(), L"GetProperty", DISPATCH_METHOD, args);
+    args.push_back(TextVariant(std::wstring(L"http://schemas.microsoft.com/mapi/proptag/") + c.tag));
+    const InvokeResult r = TryInvoke(accessor.Get(), "GetProperty", DISPATCH_METHOD, args);
     if (c.type == VT_EMPTY) {
       EXPECT_EQ(DISP_E_EXCEPTION, r.hr);
-      EXPECT_EQ(c.value, r.error);
+      EXPECT_EQ(c.value, r.Description());
       continue;
     }
-    ASSERT_EQ(S_OK, r.hr) << r.error;
+    ASSERT_EQ(S_OK, r.hr) << r.Description();
     ASSERT_EQ(c.type, r.value.Type());
     EXPECT_EQ(c.value, c.type == VT_BSTR ? win32::Utf8FromWide(r.value.Get().bstrVal)
                                          : std::to_string(r.value.Get().lVal));
@@ -213,27 +224,24 @@ TEST_F(OutlookHostTest, FailuresRaiseDispatchExceptionsWithOutlooksText) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(win32::Utf8FromWide(c.path));
-    const DispResult r = Walk(host_.Application(), c.path);
+    const InvokeResult r = Walk(host_.Application(), c.path);
     EXPECT_EQ(DISP_E_EXCEPTION, r.hr);
-    EXPECT_EQ(c.message, r.error);
+    EXPECT_EQ(c.message, r.Description());
     EXPECT_EQ(VT_EMPTY, r.value.Type());
   }
 }
 
 TEST_F(OutlookHostTest, SaveAsFileWritesTheContentToTheWindowsPath) {
-  wchar_t temp[MAX_PATH];
-  ASSERT_NE(0u, ::GetTempPathW(MAX_PATH, temp));
-  const std::filesystem::path dir = std::filesystem::path(temp) / L"trovex-host-Anhänge";
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
+  const ScratchFolder scratch("trovex-host-Anhänge");
+  const std::filesystem::path dir = scratch.Native();
   const auto attachment = [&](int n) {
     return WalkToObject(host_.Application(),
                         L"ActiveExplorer.CurrentFolder.Items.Item(1).Attachments.Item(" + std::to_wstring(n) + L")");
   };
   const auto save = [&](int n, const std::filesystem::path& target) {
     std::vector<unique_variant> args;
-    args.push_back(TextArg(target.wstring()));
-    return CallByName(attachment(n).Get(), L"SaveAsFile", DISPATCH_METHOD, args);
+    args.push_back(TextVariant(target.wstring()));
+    return TryInvoke(attachment(n).Get(), "SaveAsFile", DISPATCH_METHOD, args);
   };
 
   const std::filesystem::path written = dir / L"Angebot für März.pdf";
@@ -243,10 +251,10 @@ TEST_F(OutlookHostTest, SaveAsFileWritesTheContentToTheWindowsPath) {
   in.close();
 
   // The store's fault, and a folder that does not exist.
-  EXPECT_EQ("Zugriff verweigert", save(2, dir / L"logo.png").error);
-  const DispResult missing = save(1, dir / L"fehlt" / L"angebot.pdf");
+  EXPECT_EQ("Zugriff verweigert", save(2, dir / L"logo.png").Description());
+  const InvokeResult missing = save(1, dir / L"fehlt" / L"angebot.pdf");
   EXPECT_EQ(DISP_E_EXCEPTION, missing.hr);
-  EXPECT_TRUE(missing.error.starts_with("Die Anlage kann nicht gespeichert werden.")) << missing.error;
+  EXPECT_TRUE(missing.Description().starts_with("Die Anlage kann nicht gespeichert werden.")) << missing.Description();
   std::filesystem::remove_all(dir);
 }
 
@@ -316,9 +324,9 @@ TEST(OutlookHostFiles, MailsReadOnDemandThroughTheStoresReader) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(win32::Utf8FromWide(c.path));
-    const DispResult r = Walk(host.Application(), c.path);
+    const InvokeResult r = Walk(host.Application(), c.path);
     ASSERT_EQ(c.hr, r.hr);
-    EXPECT_EQ(c.text, c.hr == S_OK ? win32::Utf8FromWide(r.value.Get().bstrVal) : r.error);
+    EXPECT_EQ(c.text, c.hr == S_OK ? win32::Utf8FromWide(r.value.Get().bstrVal) : r.Description());
   }
   const ComPtr<IDispatch> notMail = WalkToObject(host.Application(), L"ActiveExplorer.CurrentFolder.Items.Item(2)");
   ComPtr<IDispatch> mail;
@@ -334,24 +342,24 @@ TEST_F(OutlookHostTest, CallsThatMustNotHappenFailTheTest) {
     HRESULT answer;
   } cases[] = {
       // A member Outlook has but the host does not offer, or none at all.
-      {"unknown member", [&] { return CallByName(mail.Get(), L"Delete", DISPATCH_METHOD).hr; }, DISP_E_UNKNOWNNAME},
+      {"unknown member", [&] { return TryInvoke(mail.Get(), "Delete", DISPATCH_METHOD).hr; }, DISP_E_UNKNOWNNAME},
       // Mails are only read: no property is ever written.
-      {"write to Subject", [&] { return PutByName(mail.Get(), L"Subject", TextArg(L"neu")).hr; },
+      {"write to Subject", [&] { return Put(mail.Get(), "Subject", TextVariant(L"neu")).hr; },
        DISP_E_MEMBERNOTFOUND},
       // Item takes exactly one argument.
       {"Count with an argument",
        [&] {
          std::vector<unique_variant> args;
-         args.push_back(IntArg(1));
-         return CallByName(WalkToObject(mail.Get(), L"Attachments").Get(), L"Count", DISPATCH_PROPERTYGET, args).hr;
+         args.push_back(IntVariant(1));
+         return TryInvoke(WalkToObject(mail.Get(), L"Attachments").Get(), "Count", DISPATCH_PROPERTYGET, args).hr;
        },
        DISP_E_BADPARAMCOUNT},
       // An index that is text.
       {"Item(\"1\")",
        [&] {
          std::vector<unique_variant> args;
-         args.push_back(TextArg(L"1"));
-         return CallByName(WalkToObject(mail.Get(), L"Attachments").Get(), L"Item", DISPATCH_METHOD, args).hr;
+         args.push_back(TextVariant(L"1"));
+         return TryInvoke(WalkToObject(mail.Get(), L"Attachments").Get(), "Item", DISPATCH_METHOD, args).hr;
        },
        DISP_E_TYPEMISMATCH},
       // An unknown DISPID.
@@ -541,9 +549,9 @@ TEST(OutlookHostAddIn, ComAddInKeepsTheObjectPutIntoIt) {
   ASSERT_EQ(S_OK, entry->QueryInterface(office::IID_COMAddIn, viaIid.PutVoid()));
   EXPECT_FALSE(host.AddInObject());
 
-  EXPECT_EQ(S_OK, PutByName(viaIid.Get(), L"Object", ObjectArg(&addIn)).hr);
+  EXPECT_EQ(S_OK, Put(viaIid.Get(), "Object", ObjectVariant(&addIn)).hr);
   EXPECT_EQ(&addIn, host.AddInObject().Get());
-  const DispResult read = CallByName(entry, L"Object", DISPATCH_PROPERTYGET);
+  const InvokeResult read = TryInvoke(entry, "Object", DISPATCH_PROPERTYGET);
   ASSERT_EQ(VT_DISPATCH, read.value.Type());
   EXPECT_EQ(&addIn, read.value.Get().pdispVal);
   EXPECT_EQ(3, addIn.Refs());  // the test's, the entry's, the read result's
@@ -553,7 +561,7 @@ TEST(OutlookHostRelease, TheComAddInLetsGoOfTheAddInWithTheHost) {
   QuitSink addIn;
   {
     OutlookHost host(SampleStore());
-    EXPECT_EQ(S_OK, PutByName(host.AddInInstance(), L"Object", ObjectArg(&addIn)).hr);
+    EXPECT_EQ(S_OK, Put(host.AddInInstance(), "Object", ObjectVariant(&addIn)).hr);
     EXPECT_EQ(2, addIn.Refs());
   }
   EXPECT_EQ(1, addIn.Refs());

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "host/outlook_host.h"
+#include "host/scratch_folder.h"
 #include "outlook/win32/outlook_binding.h"
 #include "outlook/win32/sender_address.h"
 #include "support/native_path.h"
@@ -69,17 +70,12 @@ TEST_F(OutlookBindingHostTest, ExchangeSenderGivesItsSmtpAddressWhereOutlookHasO
 }
 
 TEST_F(OutlookBindingHostTest, SavesToPathsBeyondMaxPath) {
-  wchar_t temp[MAX_PATH + 1] = {};
-  ::GetTempPathW(MAX_PATH + 1, temp);
-  std::string folder = win32::Utf8FromWide(temp) + "trovex-wsup-host-" + std::to_string(::GetCurrentProcessId());
-  std::vector<std::string> made{folder};
-  ::CreateDirectoryW(NativePath(folder).c_str(), nullptr);
-  while (folder.size() < 320) {
-    folder += "\\Lieferanten und Angebote " + std::to_string(made.size());
-    ::CreateDirectoryW(NativePath(folder).c_str(), nullptr);
-    made.push_back(folder);
+  const wine_host::ScratchFolder scratch("trovex-wsup-host");
+  std::string levels;
+  for (int level = 1; scratch.Path().size() + levels.size() < 320; ++level) {
+    levels += (levels.empty() ? "" : "\\") + std::string("Lieferanten und Angebote ") + std::to_string(level);
   }
-  const std::string target = folder + "\\Angebot.pdf";
+  const std::string target = scratch.MakeFolders(levels) + "\\Angebot.pdf";
   Mail()->GetAttachments()->Item(1)->SaveAsFile(target);
 
   win32::unique_hfile file(::CreateFileW(NativePath(target).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -91,9 +87,6 @@ TEST_F(OutlookBindingHostTest, SavesToPathsBeyondMaxPath) {
   EXPECT_EQ(std::string(buffer, read), "%PDF-1.7");
   file.Reset();
   EXPECT_EQ(host_.ReferencesHeld(), 0);
-
-  ::DeleteFileW(NativePath(target).c_str());
-  for (auto it = made.rbegin(); it != made.rend(); ++it) ::RemoveDirectoryW(NativePath(*it).c_str());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "support/native_path.h"
 #include "support/win32/win32_handles.h"
 #include "fake_dispatch.h"
+#include "host/scratch_folder.h"
 
 namespace trovex::outlook {
 namespace {
@@ -253,14 +254,10 @@ TEST(OutlookBinding, ExchangeSendersGiveTheirSmtpAddress) {
   for (const std::string& call : fakes.accessor.Calls()) EXPECT_NE(call, "GetProperty");
 }
 
-// A folder below %TEMP%, removed with what the tests leave in it.
+// Saves into a scratch folder.
 class SaveAsFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH + 1] = {};
-    ::GetTempPathW(MAX_PATH + 1, temp);
-    root_ = win32::Utf8FromWide(temp) + "trovex-wsup-save-" + std::to_string(::GetCurrentProcessId());
-    ASSERT_TRUE(::CreateDirectoryW(NativePath(root_).c_str(), nullptr));
     // Outlook writes the attachment where it is told.
     fakes_.attachment.On("SaveAsFile", [this](WORD, const std::vector<VARIANT*>& args, VARIANT*, EXCEPINFO* e) {
       const std::wstring path = args.at(0)->bstrVal;
@@ -276,14 +273,6 @@ class SaveAsFileTest : public ::testing::Test {
       return S_OK;
     });
   }
-  void TearDown() override {
-    for (auto it = cleanup_.rbegin(); it != cleanup_.rend(); ++it) {
-      ::DeleteFileW(NativePath(*it).c_str());
-      ::RemoveDirectoryW(NativePath(*it).c_str());
-    }
-    ::RemoveDirectoryW(NativePath(root_).c_str());
-  }
-
   std::string Contents(const std::string& path) {
     win32::unique_hfile file(::CreateFileW(NativePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -300,20 +289,18 @@ class SaveAsFileTest : public ::testing::Test {
     while (folder.size() < length) {
       folder += "\\Ein ziemlich langer Ordnername " + std::to_string(folder.size());
       ::CreateDirectoryW(NativePath(folder).c_str(), nullptr);
-      cleanup_.push_back(folder);
     }
     return folder;
   }
 
   OutlookFakes fakes_;
-  std::string root_;
-  std::vector<std::string> cleanup_;
+  const wine_host::ScratchFolder scratch_{"trovex-wsup-save"};
+  const std::string& root_ = scratch_.Path();
   std::vector<std::wstring> saved_;
 };
 
 TEST_F(SaveAsFileTest, ShortPathsGoToOutlookAsTheyAre) {
   const std::string target = root_ + "\\Rechnung.pdf";
-  cleanup_.push_back(target);
   fakes_.Mail()->GetAttachments()->Item(1)->SaveAsFile(target);
   ASSERT_EQ(saved_.size(), 1u);
   EXPECT_EQ(saved_[0], win32::WideFromUtf8(target));
@@ -321,8 +308,7 @@ TEST_F(SaveAsFileTest, ShortPathsGoToOutlookAsTheyAre) {
 }
 
 TEST_F(SaveAsFileTest, LongPathsAreWrittenThroughAShortTemporaryFile) {
-  wchar_t temp[MAX_PATH + 1] = {};
-  ::GetTempPathW(MAX_PATH + 1, temp);
+  const std::wstring temp = wine_host::TempFolder();
   struct Case {
     std::size_t folderLength;
     bool inTemp;  // where the temporary file is made
@@ -333,8 +319,7 @@ TEST_F(SaveAsFileTest, LongPathsAreWrittenThroughAShortTemporaryFile) {
   };
   for (const auto& c : cases) {
     const std::string target = DeepFolder(c.folderLength) + "\\Rechnung.pdf";
-    cleanup_.push_back(target);
-    for (int round = 0; round < 2; ++round) {  // the second time replaces the file
+      for (int round = 0; round < 2; ++round) {  // the second time replaces the file
       saved_.clear();
       fakes_.Mail()->GetAttachments()->Item(1)->SaveAsFile(target);
       ASSERT_EQ(saved_.size(), 1u);

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "host/scratch_folder.h"
 #include "support/date_time.h"
 #include "support/file_system.h"
 #include "support/native_path.h"
@@ -27,25 +28,8 @@ std::wstring CurrentDirectory() {
 // removed with everything in it afterwards.
 class Win32FileSystemTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    wchar_t temp[MAX_PATH + 1] = {};
-    ::GetTempPathW(MAX_PATH + 1, temp);
-    root_ = Utf8FromWide(temp) + "trovex-wsup-" + std::to_string(::GetCurrentProcessId()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    ASSERT_TRUE(::CreateDirectoryW(NativePath(root_).c_str(), nullptr));
-  }
-  void TearDown() override {
-    // Deepest first; every path through NativePath, as they may be long.
-    for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
-      ::DeleteFileW(NativePath(*it).c_str());
-      ::RemoveDirectoryW(NativePath(*it).c_str());
-    }
-    ::RemoveDirectoryW(NativePath(root_).c_str());
-  }
-
   // Writes `bytes` through the wide API, as Outlook would.
   std::string WriteFile(const std::string& path, std::string_view bytes = "x") {
-    created_.push_back(path);
     win32::unique_hfile file(::CreateFileW(NativePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                            FILE_ATTRIBUTE_NORMAL, nullptr));
     EXPECT_TRUE(file) << path;
@@ -62,8 +46,9 @@ class Win32FileSystemTest : public ::testing::Test {
     return written;
   }
 
-  std::string root_;
-  std::vector<std::string> created_;
+  const wine_host::ScratchFolder scratch_{std::string("trovex-wsup-") +
+                                          ::testing::UnitTest::GetInstance()->current_test_info()->name()};
+  const std::string& root_ = scratch_.Path();
   FileSystem& fs = RealFileSystem();
 };
 
@@ -102,7 +87,6 @@ TEST_F(Win32FileSystemTest, LongPathsWorkThroughCreateSubDirsAndEveryCall) {
   std::string deep = root_;
   for (int level = 0; WideFromUtf8(deep).size() < 300; ++level) {
     deep += "\\Ordner " + std::to_string(level) + " mit langem Namen äöü";
-    created_.push_back(deep);
   }
   const std::wstring before = CurrentDirectory();
   ASSERT_TRUE(CreateSubDirs(fs, deep + "\\"));
