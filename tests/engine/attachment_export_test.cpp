@@ -21,9 +21,6 @@ using store::StoreFolder;
 using store::StoreMail;
 using testing::RecordingSink;
 using testing::Unstamped;
-using wizard::ExportSettings;
-using wizard::FileNameRule;
-using wizard::SubfolderRule;
 using Lines = std::vector<std::string>;
 using outlook::PR_ATTACH_CONTENT_ID_A;
 using outlook::PR_ATTACH_CONTENT_ID_W;
@@ -47,6 +44,9 @@ class CountingFileSystem : public FileSystem {
   bool DirectoryExists(const std::string& p) override { return RealFileSystem().DirectoryExists(p); }
   bool CreateDirectory(const std::string& p) override { return RealFileSystem().CreateDirectory(p); }
   void SetLastWriteTime(const std::string& p, double t) override { RealFileSystem().SetLastWriteTime(p, t); }
+  std::string CreateTemporaryFile(const std::string& f) override { return RealFileSystem().CreateTemporaryFile(f); }
+  void ReplaceFile(const std::string& from, const std::string& to) override { RealFileSystem().ReplaceFile(from, to); }
+  bool RemoveFile(const std::string& p) override { return RealFileSystem().RemoveFile(p); }
 };
 
 class AttachmentExportTest : public ::testing::Test {

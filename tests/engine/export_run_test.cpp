@@ -20,14 +20,14 @@ using Lines = std::vector<std::string>;
 // Plays the wizard's last page.
 class FakeFrontEnd : public ExportFrontEnd {
  public:
-  wizard::ExportSettings choices{.AttachFilenameOption = wizard::FileNameRule::OwnName, .AttachExportEmbedded = true};
+  ExportSettings choices{.AttachFilenameOption = FileNameRule::OwnName, .AttachExportEmbedded = true};
   std::vector<std::string> lines;
   std::vector<std::string> events;  // button, settings and summary, in order
   std::vector<std::string> summaries;
   bool answerYes = true;
   std::function<void()> onPump;
 
-  wizard::ExportSettings CurrentChoices() override { return choices; }
+  ExportSettings CurrentChoices() override { return choices; }
   void SaveSettings() override { events.push_back("save"); }
   std::vector<std::string> BuildChosenExtensions() override { return {".PDF", ".ZIP"}; }
   void SetExportButton(const std::string& caption, bool enabled) override {

@@ -2,10 +2,14 @@
 // so paths beyond MAX_PATH work as well.
 #include <windows.h>
 
+#include <random>
 #include <stdexcept>
+
+#include <fmt/format.h>
 
 #include "support/date_time.h"
 #include "support/file_system.h"
+#include "support/name_limit.h"
 #include "support/native_path.h"
 #include "support/win32/win32_error.h"
 #include "support/win32/win32_handles.h"
@@ -66,6 +70,32 @@ class Win32FileSystem final : public FileSystem {
     }
     if (!::SetFileTime(file.Get(), nullptr, nullptr, &written)) win32::ThrowLastError(path);
   }
+
+  std::string CreateTemporaryFile(const std::string& folder) override {
+    // Not GetTempFileNameW: it takes no folder beyond MAX_PATH - 14.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const std::string path = fmt::format("{}~trovex-{:08x}.tmp", folder, random_());
+      win32::unique_hfile file(::CreateFileW(NativePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (file) return path;
+      const DWORD error = ::GetLastError();
+      if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+        win32::ThrowWin32Error(HRESULT_FROM_WIN32(error), path);
+      }
+    }
+    win32::ThrowWin32Error(HRESULT_FROM_WIN32(ERROR_FILE_EXISTS), folder);
+  }
+
+  void ReplaceFile(const std::string& from, const std::string& to) override {
+    if (!::MoveFileExW(NativePath(from).c_str(), NativePath(to).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      win32::ThrowLastError(to);
+    }
+  }
+
+  bool RemoveFile(const std::string& path) override { return ::DeleteFileW(NativePath(path).c_str()) != FALSE; }
+
+ private:
+  std::mt19937 random_{std::random_device{}()};
 };
 
 }  // namespace
@@ -74,5 +104,10 @@ FileSystem& RealFileSystem() {
   static Win32FileSystem fs;
   return fs;
 }
+
+std::vector<std::string> SubDirLevels(const std::string& path) { return WindowsSubDirLevels(path); }
+
+// NTFS, ReFS, FAT with long names, exFAT: 255 UTF-16 units per component.
+NameLimit TargetNameLimit() { return {LengthUnit::Utf16Units, 255}; }
 
 }  // namespace trovex
