@@ -93,7 +93,7 @@ void AttachmentExporter::Save(outlook::Attachment& attachment, const std::string
                               outlook::OleDate receivedTime) {
   // Under its own name the file appears whole and with its time, or not at
   // all; a file it replaces stays as it was until then.
-  const std::string temporary = fs_.CreateTemporaryFile(folder);
+  const std::string temporary = fs_.TemporaryFileName(folder);
   try {
     attachment.SaveAsFile(temporary);
     fs_.SetLastWriteTime(temporary, receivedTime);

@@ -24,12 +24,13 @@ class FileSystem {
 
   // A save that fails half-way must not leave a file under its target name,
   // so it goes to a temporary file beside the target, which then takes the
-  // target's place. CreateTemporaryFile makes a new empty file with a short
-  // name of its own in `folder` (ending in a backslash) and returns its
-  // path; ReplaceFile moves `from` to `to`, replacing a file there, within
-  // one folder. Both throw a std::runtime_error (std::system_error, or
+  // target's place. TemporaryFileName gives the path of a short, hidden
+  // name in `folder` (ending in a backslash) that no file has (the save
+  // creates it; making it here would cost a second creation per file);
+  // ReplaceFile moves `from` to `to`, replacing a file there, within one
+  // folder and throws a std::runtime_error (std::system_error, or
   // win32::Win32Error on Windows).
-  virtual std::string CreateTemporaryFile(const std::string& folder) = 0;
+  virtual std::string TemporaryFileName(const std::string& folder) = 0;
   virtual void ReplaceFile(const std::string& from, const std::string& to) = 0;
   // False when the file could not be removed (or was not there).
   virtual bool RemoveFile(const std::string& path) = 0;

@@ -46,7 +46,7 @@ class CountingFileSystem : public FileSystem {
   bool DirectoryExists(const std::string& p) override { return RealFileSystem().DirectoryExists(p); }
   bool CreateDirectory(const std::string& p) override { return RealFileSystem().CreateDirectory(p); }
   void SetLastWriteTime(const std::string& p, double t) override { RealFileSystem().SetLastWriteTime(p, t); }
-  std::string CreateTemporaryFile(const std::string& f) override { return RealFileSystem().CreateTemporaryFile(f); }
+  std::string TemporaryFileName(const std::string& f) override { return RealFileSystem().TemporaryFileName(f); }
   void ReplaceFile(const std::string& from, const std::string& to) override { RealFileSystem().ReplaceFile(from, to); }
   bool RemoveFile(const std::string& p) override { return RealFileSystem().RemoveFile(p); }
 };

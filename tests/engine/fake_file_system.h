@@ -37,10 +37,8 @@ class FakeFileSystem : public FileSystem {
     if (!files.count(path)) throw std::runtime_error("Die angegebene Datei wurde nicht gefunden");
     times[path] = localOleDate;
   }
-  std::string CreateTemporaryFile(const std::string& folder) override {
-    std::string path = folder + "~tmp" + std::to_string(++temporaries);
-    files.insert(path);
-    return path;
+  std::string TemporaryFileName(const std::string& folder) override {
+    return folder + "~tmp" + std::to_string(++temporaries);
   }
   void ReplaceFile(const std::string& from, const std::string& to) override {
     if (!files.erase(from)) throw std::runtime_error("missing " + from);

@@ -80,7 +80,7 @@ class FakeFileSystem final : public FileSystem {
     return true;
   }
   void SetLastWriteTime(const std::string&, double) override {}
-  std::string CreateTemporaryFile(const std::string& folder) override { return folder + "tmp"; }
+  std::string TemporaryFileName(const std::string& folder) override { return folder + "tmp"; }
   void ReplaceFile(const std::string&, const std::string&) override {}
   bool RemoveFile(const std::string&) override { return false; }
 

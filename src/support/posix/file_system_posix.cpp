@@ -63,18 +63,12 @@ class PosixFileSystem final : public FileSystem {
     }
   }
 
-  std::string CreateTemporaryFile(const std::string& folder) override {
-    // Hidden, and with the mode a saved file gets (mkstemp's would be 0600).
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string path = fmt::format("{}.trovex-{:08x}.tmp", folder, random_());
-      const int fd = ::open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd >= 0) {
-        ::close(fd);
-        return path;
-      }
-      if (errno != EEXIST) throw std::system_error(errno, std::generic_category(), path);
+  std::string TemporaryFileName(const std::string& folder) override {
+    for (;;) {
+      std::string path = fmt::format("{}.trovex-{:08x}.tmp", folder, random_());
+      struct stat st {};
+      if (::lstat(NativePath(path).c_str(), &st) != 0) return path;
     }
-    throw std::system_error(EEXIST, std::generic_category(), folder);
   }
 
   void ReplaceFile(const std::string& from, const std::string& to) override {

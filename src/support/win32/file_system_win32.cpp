@@ -71,19 +71,11 @@ class Win32FileSystem final : public FileSystem {
     if (!::SetFileTime(file.Get(), nullptr, nullptr, &written)) win32::ThrowLastError(path);
   }
 
-  std::string CreateTemporaryFile(const std::string& folder) override {
-    // Not GetTempFileNameW: it takes no folder beyond MAX_PATH - 14.
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string path = fmt::format("{}~trovex-{:08x}.tmp", folder, random_());
-      win32::unique_hfile file(::CreateFileW(NativePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                             FILE_ATTRIBUTE_NORMAL, nullptr));
-      if (file) return path;
-      const DWORD error = ::GetLastError();
-      if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-        win32::ThrowWin32Error(HRESULT_FROM_WIN32(error), path);
-      }
+  std::string TemporaryFileName(const std::string& folder) override {
+    for (;;) {
+      std::string path = fmt::format("{}~trovex-{:08x}.tmp", folder, random_());
+      if (Attributes(path) == INVALID_FILE_ATTRIBUTES) return path;
     }
-    win32::ThrowWin32Error(HRESULT_FROM_WIN32(ERROR_FILE_EXISTS), folder);
   }
 
   void ReplaceFile(const std::string& from, const std::string& to) override {
