@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <stdexcept>
 #include <variant>
 
 #include "support/utf8.h"
