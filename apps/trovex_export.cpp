@@ -15,19 +15,20 @@
 #include <string>
 
 #include "engine/export_run.h"
+#include "engine/export_settings.h"
 #include "outlook/mail_store_loader.h"
 #include "outlook/store_binding.h"
 #include "support/known_folders.h"
 #include "support/posix/file_registry.h"
-#include "support/utf8.h"
+#include "terminal_front_end.h"
 #include "wizard/export_settings.h"
 
 namespace {
 
 using namespace trovex;
-using wizard::ExportSettings;
-using wizard::FileNameRule;
-using wizard::SubfolderRule;
+using engine::ExportSettings;
+using engine::FileNameRule;
+using engine::SubfolderRule;
 
 constexpr int kExitError = 1;
 constexpr int kExitBadInput = 2;
@@ -46,101 +47,6 @@ void InstallInterruptHandler() {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
 }
-
-// The terminal as the wizard's last page: report lines to stdout, a
-// progress bar on stderr when that is a terminal, Ctrl-C as "Stopp".
-class TerminalFrontEnd final : public engine::ExportFrontEnd {
- public:
-  TerminalFrontEnd(ExportSettings choices, FileRegistry& registry)
-      : choices_(std::move(choices)), registry_(registry), showProgress_(isatty(STDERR_FILENO) == 1) {}
-  ~TerminalFrontEnd() override { ClearBar(); }
-
-  void Attach(engine::ExportRun& run) { run_ = &run; }
-  bool StopRequested() const { return stopRequested_; }
-
-  // The choices with the run's extension text, as the wizard stores them on
-  // closing.
-  void SaveFinalSettings() {
-    if (run_) choices_.ExtensionList = run_->ExtensionText();
-    SaveSettings();
-  }
-
-  ExportSettings CurrentChoices() override { return choices_; }
-
-  void SaveSettings() override {
-    if (wizard::SaveSettings(registry_, choices_) || warnedAboutSettings_) return;
-    warnedAboutSettings_ = true;
-    ClearBar();
-    std::cerr << fmt::format("trovex-export: Warnung: Einstellungen nicht gespeichert ({}): {}\n", registry_.File(),
-                             registry_.LastWriteError());
-  }
-
-  std::vector<std::string> BuildChosenExtensions() override {
-    if (!choices_.SelectExtensions) return {};
-    // In the wizard's order: its list is sorted by extension.
-    std::vector<std::string> chosen = wizard::ParseExtensionText(choices_.ExtensionList);
-    std::sort(chosen.begin(), chosen.end());
-    chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
-    return chosen;
-  }
-
-  void SetExportButton(const std::string&, bool) override {}
-
-  bool ConfirmStop() override { return true; }  // Ctrl-C was the confirmation
-
-  void ShowSummary(const std::string& text) override {
-    ClearBar();
-    std::fputs(("\n" + text + "\n").c_str(), stdout);
-    std::fflush(stdout);
-  }
-
-  void AppendReportLine(const std::string& line) override {
-    ClearBar();
-    std::fputs(line.c_str(), stdout);
-    std::fputc('\n', stdout);
-    DrawBar();
-  }
-  void SetProgressMax(int maximum) override { max_ = maximum; }
-  void SetProgressPosition(int position) override {
-    position_ = position;
-    DrawBar();
-  }
-  void ShowTarget(const std::string&, const std::string&) override {}
-
-  void ProcessPendingMessages() override {
-    if (!gInterrupted || stopRequested_ || !run_) return;
-    stopRequested_ = true;
-    run_->ExportClick();  // the click on "Stopp"
-  }
-
- private:
-  void DrawBar() {
-    if (!showProgress_ || max_ <= 0) return;
-    std::fflush(stdout);
-    constexpr int kWidth = 30;
-    const int filled = static_cast<int>(static_cast<long long>(std::min(position_, max_)) * kWidth / max_);
-    std::fprintf(stderr, "\r[%s%s] %d/%d", std::string(static_cast<size_t>(filled), '#').c_str(),
-                 std::string(static_cast<size_t>(kWidth - filled), ' ').c_str(), position_, max_);
-    std::fflush(stderr);
-    barShown_ = true;
-  }
-  void ClearBar() {
-    std::fflush(stdout);
-    if (!barShown_) return;
-    std::fputs("\r\033[K", stderr);
-    barShown_ = false;
-  }
-
-  ExportSettings choices_;
-  FileRegistry& registry_;
-  engine::ExportRun* run_ = nullptr;
-  bool showProgress_;
-  bool barShown_ = false;
-  bool stopRequested_ = false;
-  bool warnedAboutSettings_ = false;
-  int max_ = 0;
-  int position_ = 0;
-};
 
 const std::map<std::string, SubfolderRule> kSubfolderRules = {
     {"none", SubfolderRule::None},           {"subject", SubfolderRule::Subject},
@@ -186,7 +92,7 @@ void ApplyOptions(const Options& o, ExportSettings& s) {
     if (s.SelectExtensions) {
       std::string text = *o.extensions;
       std::replace(text.begin(), text.end(), ',', ';');
-      s.ExtensionList = wizard::ExtensionText(wizard::ParseExtensionText(text));
+      s.ExtensionList = engine::ExtensionText(engine::ParseExtensionText(text));
     }
   }
 }
@@ -206,7 +112,7 @@ int Run(const Options& options) {
 
   const auto app = store::MakeStoreApplication(store, current);
   const auto explorer = app->ActiveExplorer();
-  TerminalFrontEnd ui(settings, registry);
+  cli::TerminalFrontEnd ui(settings, registry, gInterrupted);
   engine::ExportRun run(ui, *explorer, RealFileSystem());
   ui.Attach(run);
   InstallInterruptHandler();
@@ -217,7 +123,7 @@ int Run(const Options& options) {
     if (ui.StopRequested()) exitCode = kExitStopped;
   } catch (const std::exception& e) {
     std::fflush(stdout);
-    std::cerr << "trovex-export: Fehler: " << e.what() << '\n';
+    std::cerr << "trovex-export: Fehler: " << cli::TerminalText(e.what()) << '\n';
     exitCode = kExitError;
   }
   ui.SaveFinalSettings();
@@ -271,7 +177,7 @@ int main(int argc, char** argv) {
     std::cerr << "trovex-export: " << e.what() << '\n';
     return kExitBadInput;
   } catch (const std::exception& e) {
-    std::cerr << "trovex-export: Fehler: " << e.what() << '\n';
+    std::cerr << "trovex-export: Fehler: " << cli::TerminalText(e.what()) << '\n';
     return kExitError;
   }
 }

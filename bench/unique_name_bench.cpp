@@ -30,6 +30,9 @@ class MemoryFileSystem final : public FileSystem {
   bool DirectoryExists(const std::string&) override { return true; }
   bool CreateDirectory(const std::string&) override { return false; }
   void SetLastWriteTime(const std::string&, double) override {}
+  std::string TemporaryFileName(const std::string& folder) override { return folder + "~tmp"; }
+  void ReplaceFile(const std::string&, const std::string&) override {}
+  bool RemoveFile(const std::string&) override { return false; }
   bool Create(const std::string& path) { return files_.insert(path).second; }
 
  private:
@@ -47,6 +50,9 @@ class CountingFileSystem final : public FileSystem {
   bool DirectoryExists(const std::string& path) override { return inner_.DirectoryExists(path); }
   bool CreateDirectory(const std::string& path) override { return inner_.CreateDirectory(path); }
   void SetLastWriteTime(const std::string& path, double date) override { inner_.SetLastWriteTime(path, date); }
+  std::string TemporaryFileName(const std::string& folder) override { return inner_.TemporaryFileName(folder); }
+  void ReplaceFile(const std::string& from, const std::string& to) override { inner_.ReplaceFile(from, to); }
+  bool RemoveFile(const std::string& path) override { return inner_.RemoveFile(path); }
   std::uint64_t FileExistsCalls() const { return fileExists_; }
 
  private:

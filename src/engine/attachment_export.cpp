@@ -1,5 +1,8 @@
 #include "engine/attachment_export.h"
 
+#include <fmt/format.h>
+
+#include <stdexcept>
 #include <variant>
 
 #include "support/utf8.h"
@@ -9,7 +12,6 @@ namespace {
 
 using outlook::OutlookError;
 using outlook::PropertyValue;
-using wizard::SubfolderRule;
 
 std::optional<PropertyValue> TryGetProperty(outlook::PropertyAccessor& accessor, std::uint32_t tag) {
   try {
@@ -57,7 +59,7 @@ void AttachmentExporter::ExportAttachments(outlook::MailItem&, TMailData& record
   for (int j = 1; j <= count; ++j) {
     const auto attachment = record.Attachments->Item(j);
     const std::string ownName = attachment->FileName();
-    const wizard::ExportSettings choices = choices_();
+    const ExportSettings choices = choices_();
 
     if (choices.SelectExtensions && !ExtensionChosen(ownName)) continue;
     if (!choices.AttachExportEmbedded && IsEmbeddedAttachment(*attachment)) continue;
@@ -66,7 +68,7 @@ void AttachmentExporter::ExportAttachments(outlook::MailItem&, TMailData& record
     if (choices.AttachFolderOption == SubfolderRule::Extension) {
       // The extension is the attachment's own text: it must not climb or
       // name a device either.
-      target = state_.strRootFolder + SanitizeName(ToUpperUtf8(ExtensionOf(ownName)), false);
+      target = state_.strRootFolder + SanitizeName(ToUpperUtf8(ExtensionOf(ownName)), false, naming_.Limit());
     } else {
       target = TrimBlanksAndControls(state_.strRootFolder) + naming_.SubfolderName(record, choices);
     }
@@ -75,17 +77,36 @@ void AttachmentExporter::ExportAttachments(outlook::MailItem&, TMailData& record
     std::string folder = TrimBlanksAndControls(target);
     if (!folder.ends_with('\\')) folder += '\\';
     const std::string name = naming_.TargetFileName(record, folder, ownName, choices);
-    report_.WriteReportLine(folder + name, false);
-    sink_.ShowTarget("Speicherort: " + folder, "Dateiname: " + name);
+    report_.WriteReportLine(sink_.DisplayPath(folder + name), false);
+    sink_.ShowTarget("Speicherort: " + sink_.DisplayPath(folder), "Dateiname: " + name);
 
     if (!fs_.DirectoryExists(folder)) CreateSubDirs(fs_, folder);
     if (!fs_.DirectoryExists(folder)) {
-      report_.WriteReportLine("Ordner konnte nicht erstellt werden: " + folder, true);
+      report_.WriteReportLine("Ordner konnte nicht erstellt werden: " + sink_.DisplayPath(folder), true);
       continue;
     }
-    attachment->SaveAsFile(folder + name);
-    fs_.SetLastWriteTime(folder + name, record.ReceivedTime);
+    Save(*attachment, folder, name, record.ReceivedTime);
     ++state_.iCountExported;
+  }
+}
+
+void AttachmentExporter::Save(outlook::Attachment& attachment, const std::string& folder, const std::string& name,
+                              outlook::OleDate receivedTime) {
+  // Under its own name the file appears whole and with its time, or not at
+  // all; a file it replaces stays as it was until then.
+  const std::string temporary = fs_.TemporaryFileName(folder);
+  try {
+    attachment.SaveAsFile(temporary);
+    fs_.SetLastWriteTime(temporary, receivedTime);
+    try {
+      fs_.ReplaceFile(temporary, folder + name);
+    } catch (const std::exception& e) {
+      // As a save into that place would have failed.
+      throw std::runtime_error(fmt::format("Die Anlage kann nicht gespeichert werden. {}", e.what()));
+    }
+  } catch (...) {
+    fs_.RemoveFile(temporary);
+    throw;
   }
 }
 

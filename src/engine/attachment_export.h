@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "engine/export_report.h"
+#include "engine/export_settings.h"
 #include "engine/mail_collection.h"
 #include "engine/run_state.h"
 #include "engine/target_naming.h"
 #include "support/file_system.h"
-#include "wizard/export_settings.h"
 
 namespace trovex::engine {
 
@@ -25,7 +25,7 @@ class AttachmentExporter final : public AttachmentExport {
   // `choices` gives the wizard's choices as they stand; they are read anew
   // for every attachment. `chosenExtensions` are upper case with their dot.
   AttachmentExporter(ExportRunState& state, ExportReport& report, ExportSink& sink, FileSystem& fs,
-                     TargetNaming& naming, std::function<wizard::ExportSettings()> choices,
+                     TargetNaming& naming, std::function<ExportSettings()> choices,
                      const std::vector<std::string>& chosenExtensions)
       : state_(state), report_(report), sink_(sink), fs_(fs), naming_(naming), choices_(std::move(choices)),
         chosenExtensions_(chosenExtensions) {}
@@ -34,13 +34,15 @@ class AttachmentExporter final : public AttachmentExport {
 
  private:
   bool ExtensionChosen(std::string_view ownName) const;
+  void Save(outlook::Attachment& attachment, const std::string& folder, const std::string& name,
+            outlook::OleDate receivedTime);
 
   ExportRunState& state_;
   ExportReport& report_;
   ExportSink& sink_;
   FileSystem& fs_;
   TargetNaming& naming_;
-  std::function<wizard::ExportSettings()> choices_;
+  std::function<ExportSettings()> choices_;
   const std::vector<std::string>& chosenExtensions_;
 };
 

@@ -8,21 +8,29 @@
 namespace trovex::engine {
 
 ExportRun::ExportRun(ExportFrontEnd& ui, outlook::Explorer& explorer, FileSystem& fs, ExportReport::ClockFn now)
-    : ui_(ui), explorer_(explorer), fs_(fs), report_(ui, now), naming_(fs, now) {}
+    : ui_(ui), explorer_(explorer), fs_(fs), now_(now), report_(ui, std::move(now)) {}
 
 void ExportRun::ExportClick() {
   if (state_.bExportStarted) {
     RequestStop();
     return;
   }
+  // The run's last lines and its summary still let messages in after the
+  // button is enabled again; a click there would nest a whole run inside
+  // the one that is ending, and the outer summary would count the inner
+  // run's files. It starts nothing: the run has not returned yet.
+  if (running_) return;
+  running_ = true;
   try {
     Run();
   } catch (...) {
     // The report keeps its lines; the button and flags return to idle so
     // that the next click starts a clean run.
+    running_ = false;
     EndRun();
     throw;
   }
+  running_ = false;
 }
 
 void ExportRun::RequestStop() {
@@ -52,12 +60,15 @@ void ExportRun::Run() {
   if (!state_.strRootFolder.ends_with('\\')) state_.strRootFolder += '\\';
 
   arrExtensions_ = ui_.BuildChosenExtensions();
-  arrExtensionsAsString_ = wizard::ExtensionText(arrExtensions_);
+  arrExtensionsAsString_ = engine::ExtensionText(arrExtensions_);
 
   ui_.SetProgressPosition(0);
   state_.iCountToCheck = explorer_.CurrentFolder()->GetItems()->Count();
 
-  AttachmentExporter exporter(state_, report_, ui_, fs_, naming_, [this] { return ui_.CurrentChoices(); },
+  // The counter's memory of names handed out lasts this run only: between
+  // runs the user may delete files.
+  TargetNaming naming(fs_, now_);
+  AttachmentExporter exporter(state_, report_, ui_, fs_, naming, [this] { return ui_.CurrentChoices(); },
                               arrExtensions_);
   MailCollection collection(state_, report_, ui_, exporter);
   if (ui_.CurrentChoices().IncludeSubfolders) collection.CountItems(*explorer_.CurrentFolder()->GetFolders());
@@ -75,10 +86,10 @@ void ExportRun::Run() {
   if (!state_.bClickedCancel && ui_.CurrentChoices().IncludeSubfolders)
     collection.WalkSubfolders(*explorer_.CurrentFolder()->GetFolders());
 
+  const std::int32_t exported = state_.iCountExported;
   EndRun();
   report_.WriteReportLine("Fertig!", true);
-  ui_.ShowSummary(fmt::format("Der Export ist beendet.\n\nEs wurden insgesamt {} Dateien exportiert.",
-                              state_.iCountExported));
+  ui_.ShowSummary(fmt::format("Der Export ist beendet.\n\nEs wurden insgesamt {} Dateien exportiert.", exported));
 }
 
 }  // namespace trovex::engine

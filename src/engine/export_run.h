@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "engine/export_report.h"
+#include "engine/export_settings.h"
 #include "engine/export_sink.h"
 #include "engine/run_state.h"
 #include "engine/target_naming.h"
 #include "outlook/object_model.h"
 #include "support/file_system.h"
-#include "wizard/export_settings.h"
 
 namespace trovex::engine {
 
@@ -22,7 +22,7 @@ class ExportFrontEnd : public ExportSink {
   // The choices as the front end shows them now; read whenever a step
   // needs them, so a change during the run takes effect at the next
   // attachment. AttachFolder is the folder box's text as it stands.
-  virtual wizard::ExportSettings CurrentChoices() = 0;
+  virtual ExportSettings CurrentChoices() = 0;
   // Stores the choices (the run's first step).
   virtual void SaveSettings() = 0;
   // The chosen extensions, upper case with their dot, in the front end's
@@ -40,7 +40,9 @@ class ExportRun {
   ExportRun(ExportFrontEnd& ui, outlook::Explorer& explorer, FileSystem& fs, ExportReport::ClockFn now = LocalNow);
 
   // The export button: starts a run and returns when it is over, or, while
-  // a run is under way, asks whether to stop it. An error that ends a run
+  // a run is under way, asks whether to stop it. A click after the run has
+  // re-enabled the button but before it has returned (while "Fertig!" and
+  // the summary are shown) does nothing. An error that ends a run
   // propagates after the lines written so far; the run object is idle
   // again, ready for the next run.
   void ExportClick();
@@ -58,9 +60,12 @@ class ExportRun {
   ExportFrontEnd& ui_;
   outlook::Explorer& explorer_;
   FileSystem& fs_;
+  ExportReport::ClockFn now_;
   ExportReport report_;
-  TargetNaming naming_;
   ExportRunState state_;
+  // From the click that starts a run until it returns; outlasts
+  // bExportStarted, which the run clears before its last line.
+  bool running_ = false;
   std::vector<std::string> arrExtensions_;
   std::string arrExtensionsAsString_;
 };

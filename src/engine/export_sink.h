@@ -25,6 +25,11 @@ class ExportSink {
   // report line and every item it examines; a stop request may arrive here
   // as a nested call.
   virtual void ProcessPendingMessages() = 0;
+
+  // A path of the engine's form (backslash separators) as the report and
+  // the labels show it; the engine's own form unless the front end shows
+  // native paths.
+  virtual std::string DisplayPath(const std::string& path) { return path; }
 };
 
 }  // namespace trovex::engine

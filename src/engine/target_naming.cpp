@@ -11,9 +11,6 @@
 namespace trovex::engine {
 namespace {
 
-using wizard::ExportSettings;
-using wizard::FileNameRule;
-using wizard::SubfolderRule;
 
 bool IsFolderNameCharacter(char c) {
   switch (c) {
@@ -54,11 +51,27 @@ void AvoidDeviceName(std::string& segment) {
   if (reserved) segment.insert(dot == std::string::npos ? segment.size() : dot, 1, '_');
 }
 
-std::string CleanSegment(std::string segment) {
+std::string CleanSegment(std::string segment, NameLimit limit, bool keepExtension) {
   TrimBlanks(segment);
   TrimTrailingDotsAndBlanks(segment);
-  if (!segment.empty()) AvoidDeviceName(segment);
+  if (segment.empty()) return segment;
+  AvoidDeviceName(segment);
+  if (NameLength(segment, limit.unit) <= limit.max) return segment;
+  // The cut may end in a blank or a dot again.
+  segment = FitName(segment, limit, keepExtension);
+  TrimTrailingDotsAndBlanks(segment);
   return segment;
+}
+
+// stem + "_k" + ext within the limit; the counter itself is never cut, so
+// every k gives a name of its own.
+std::string WithCounter(std::string_view stem, std::string_view ext, int k, NameLimit limit) {
+  const std::string counter = fmt::format("_{}", k);  // ASCII: bytes and units alike
+  const std::size_t extLength = NameLength(ext, limit.unit);
+  if (counter.size() + extLength < limit.max)
+    return FitName(stem, {limit.unit, limit.max - counter.size() - extLength}, false) + counter + std::string(ext);
+  // An extension that leaves no room: the counter ends the cut name.
+  return FitName(std::string(stem).append(ext), {limit.unit, limit.max - counter.size()}, false) + counter;
 }
 
 std::string YearMonth(outlook::OleDate date) {
@@ -68,7 +81,7 @@ std::string YearMonth(outlook::OleDate date) {
 
 }  // namespace
 
-std::string SanitizeName(std::string_view text, bool forFolder) {
+std::string SanitizeName(std::string_view text, bool forFolder, NameLimit limit) {
   std::string s(text);
   for (char& c : s)
     if (IsFolderNameCharacter(c) || (!forFolder && c == '\\')) c = '_';
@@ -86,7 +99,7 @@ std::string SanitizeName(std::string_view text, bool forFolder) {
     size_t start = 0;
     while (start <= s.size()) {
       const size_t end = std::min(s.find('\\', start), s.size());
-      const std::string segment = CleanSegment(s.substr(start, end - start));
+      const std::string segment = CleanSegment(s.substr(start, end - start), limit, false);
       if (!segment.empty()) {
         if (!out.empty()) out += '\\';
         out += segment;
@@ -97,7 +110,7 @@ std::string SanitizeName(std::string_view text, bool forFolder) {
   }
 
   if (CodePointCount(s) > kMaxFileNameLength) s = TruncateCodePoints(s, kMaxFileNameLength);
-  return CleanSegment(std::move(s));
+  return CleanSegment(std::move(s), limit, true);
 }
 
 std::string_view ExtensionOf(std::string_view fileName) {
@@ -115,15 +128,15 @@ std::string TargetNaming::SubfolderName(const TMailData& mail, const ExportSetti
     case SubfolderRule::None:
     case SubfolderRule::Extension: break;
   }
-  return SanitizeName(raw, true);
+  return SanitizeName(raw, true, limit_);
 }
 
 std::string TargetNaming::FileNameFor(const TMailData& mail, std::string_view ownName,
                                       const ExportSettings& choices) const {
-  if (!choices.AttachFilenameOption) return SanitizeName(std::string(1, '_').append(ownName), false);
+  if (!choices.AttachFilenameOption) return SanitizeName(std::string(1, '_').append(ownName), false, limit_);
   std::string base;
   switch (*choices.AttachFilenameOption) {
-    case FileNameRule::OwnName: return SanitizeName(ownName, false);
+    case FileNameRule::OwnName: return SanitizeName(ownName, false, limit_);
     case FileNameRule::Subject: base = mail.Subject; break;
     case FileNameRule::SenderName: base = mail.SenderName; break;
     case FileNameRule::SenderMail: base = mail.SenderMail; break;
@@ -141,7 +154,7 @@ std::string TargetNaming::FileNameFor(const TMailData& mail, std::string_view ow
       break;
     }
   }
-  return SanitizeName(base + "_" + std::string(ownName), false);
+  return SanitizeName(base + "_" + std::string(ownName), false, limit_);
 }
 
 std::string TargetNaming::TargetFileName(const TMailData& mail, const std::string& folder, std::string_view ownName,
@@ -161,7 +174,7 @@ std::string TargetNaming::UniqueFileName(const std::string& folder, const std::s
   // Numbers handed out before are taken (only this run writes here), so
   // the search goes on after the last one.
   for (int k = last + 1;; ++k) {
-    std::string candidate = fmt::format("{}_{}{}", stem, k, ext);
+    std::string candidate = WithCounter(stem, ext, k, limit_);
     if (!fs_.FileExists(folder + candidate)) {
       last = k;
       return candidate;

@@ -1,4 +1,5 @@
 #include "support/date_time.h"
+#include "support/local_time.h"
 
 #include <chrono>
 #include <cmath>
@@ -81,12 +82,7 @@ CivilTime LocalNow() {
   using namespace std::chrono;
   const auto now = system_clock::now();
   const std::time_t secs = system_clock::to_time_t(now);
-  std::tm tm{};
-#ifdef _WIN32
-  localtime_s(&tm, &secs);
-#else
-  localtime_r(&secs, &tm);
-#endif
+  const std::tm tm = LocalCalendarTime(secs);
   CivilTime t;
   t.year = tm.tm_year + 1900;
   t.month = tm.tm_mon + 1;

@@ -68,11 +68,7 @@ std::vector<std::string> PosixSubDirLevels(const std::string& path) {
 }
 
 bool CreateSubDirs(FileSystem& fs, const std::string& path) {
-#ifdef _WIN32
-  const std::vector<std::string> levels = WindowsSubDirLevels(path);
-#else
-  const std::vector<std::string> levels = PosixSubDirLevels(path);
-#endif
+  const std::vector<std::string> levels = SubDirLevels(path);
   // A root ("C:\", "/", "\\server\share") has no level to make; it must
   // exist already.
   if (levels.empty()) return !path.empty() && fs.DirectoryExists(path);

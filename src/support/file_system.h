@@ -21,6 +21,19 @@ class FileSystem {
   // OLE date, converted to the file system's UTC. Throws std::runtime_error
   // ("Die angegebene Datei wurde nicht gefunden" when the file is missing).
   virtual void SetLastWriteTime(const std::string& path, double localOleDate) = 0;
+
+  // A save that fails half-way must not leave a file under its target name,
+  // so it goes to a temporary file beside the target, which then takes the
+  // target's place. TemporaryFileName gives the path of a short, hidden
+  // name in `folder` (ending in a backslash) that no file has (the save
+  // creates it; making it here would cost a second creation per file);
+  // ReplaceFile moves `from` to `to`, replacing a file there, within one
+  // folder and throws a std::runtime_error (std::system_error, or
+  // win32::Win32Error on Windows).
+  virtual std::string TemporaryFileName(const std::string& folder) = 0;
+  virtual void ReplaceFile(const std::string& from, const std::string& to) = 0;
+  // False when the file could not be removed (or was not there).
+  virtual bool RemoveFile(const std::string& path) = 0;
 };
 
 // The machine's file system.
@@ -32,6 +45,8 @@ FileSystem& RealFileSystem();
 // separators too and every level from the root is listed.
 std::vector<std::string> WindowsSubDirLevels(const std::string& path);
 std::vector<std::string> PosixSubDirLevels(const std::string& path);
+// The levels by this platform's rule (one of the two above).
+std::vector<std::string> SubDirLevels(const std::string& path);
 
 // Makes every missing level of `path` (by this platform's rule); true when
 // the last level exists afterwards. A level counts as present when it could

@@ -2,16 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <vector>
 
 #include "support/utf8.h"
-
-#ifdef _WIN32
-#include <windows.h>
-
-#include "support/win32/wide_string.h"
-#endif
 
 namespace trovex {
 namespace {
@@ -50,8 +43,15 @@ std::string_view TrimControls(std::string_view s) {
   return s;
 }
 
-// Undefined names and a "%" without a partner are copied as written.
-std::string ExpandEnvironment(std::string_view s, const EnvLookup& lookupEnv) {
+bool IsProcessEnvironment(const EnvLookup& lookupEnv) {
+  using Lookup = std::optional<std::string> (*)(const std::string&);
+  const Lookup* target = lookupEnv.target<Lookup>();
+  return target && *target == &EnvironmentValue;
+}
+
+}  // namespace
+
+std::string ExpandEnvironmentReferences(std::string_view s, const EnvLookup& lookupEnv) {
   std::string out;
   std::size_t i = 0;
   while (i < s.size()) {
@@ -72,50 +72,6 @@ std::string ExpandEnvironment(std::string_view s, const EnvLookup& lookupEnv) {
   }
   out.append(s.substr(std::min(i, s.size())));
   return out;
-}
-
-#ifdef _WIN32
-// The process environment as Windows expands it; nullopt when the system
-// reports failure.
-std::optional<std::string> SystemExpansion(std::string_view text) {
-  const std::wstring source = win32::WideFromUtf8(text);
-  const DWORD needed = ::ExpandEnvironmentStringsW(source.c_str(), nullptr, 0);
-  if (needed == 0) return std::nullopt;
-  std::wstring expanded(needed, L'\0');
-  const DWORD written = ::ExpandEnvironmentStringsW(source.c_str(), expanded.data(), needed);
-  if (written == 0 || written > needed) return std::nullopt;
-  expanded.resize(written - 1);  // the count includes the terminating NUL
-  return win32::Utf8FromWide(expanded);
-}
-
-bool IsProcessEnvironment(const EnvLookup& lookupEnv) {
-  using Lookup = std::optional<std::string> (*)(const std::string&);
-  const Lookup* target = lookupEnv.target<Lookup>();
-  return target && *target == &EnvironmentValue;
-}
-#endif
-
-}  // namespace
-
-std::optional<std::string> EnvironmentValue(const std::string& name) {
-#ifdef _WIN32
-  // getenv would answer in the ANSI code page.
-  const std::wstring wname = win32::WideFromUtf8(name);
-  ::SetLastError(ERROR_SUCCESS);
-  const DWORD needed = ::GetEnvironmentVariableW(wname.c_str(), nullptr, 0);
-  if (needed == 0) {
-    if (::GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
-    return std::string();
-  }
-  std::wstring value(needed, L'\0');
-  const DWORD written = ::GetEnvironmentVariableW(wname.c_str(), value.data(), needed);
-  if (written >= needed) return std::nullopt;  // changed between the calls
-  value.resize(written);
-  return win32::Utf8FromWide(value);
-#else
-  if (const char* v = std::getenv(name.c_str())) return std::string(v);
-  return std::nullopt;
-#endif
 }
 
 std::string ReplaceText(std::string_view text, std::string_view oldPattern, std::string_view newPattern,
@@ -148,14 +104,10 @@ std::string ReplaceText(std::string_view text, std::string_view oldPattern, std:
 std::string NormalizeFolderText(std::string_view text, bool addTrailingBackslash, const EnvLookup& lookupEnv) {
   const std::string_view trimmed = TrimControls(text);
   if (trimmed.empty()) return {};
-#ifdef _WIN32
-  // The process environment is expanded by the system itself, with its own
-  // rules for names; a failed expansion keeps the trimmed text.
-  std::string result = IsProcessEnvironment(lookupEnv) ? SystemExpansion(trimmed).value_or(std::string(trimmed))
-                                                       : ExpandEnvironment(trimmed, lookupEnv);
-#else
-  std::string result = ExpandEnvironment(trimmed, lookupEnv);
-#endif
+  // The process environment is expanded by the system's own rules where it
+  // has them.
+  std::string result = IsProcessEnvironment(lookupEnv) ? ExpandProcessEnvironment(trimmed)
+                                                       : ExpandEnvironmentReferences(trimmed, lookupEnv);
   if (CodePointCount(result) > kExpandBufferChars) result.assign(trimmed);
   // A variable that expands to nothing leaves no folder to name.
   if (result.empty()) return {};

@@ -11,8 +11,16 @@ namespace trovex {
 // Looks up an environment variable; nullopt when it is not defined.
 using EnvLookup = std::function<std::optional<std::string>(const std::string&)>;
 
-// The process environment.
+// The process environment (in UTF-8 on every platform).
 std::optional<std::string> EnvironmentValue(const std::string& name);
+
+// %NAME% references replaced through `lookupEnv`; undefined names and a "%"
+// without a partner are copied as written.
+std::string ExpandEnvironmentReferences(std::string_view text, const EnvLookup& lookupEnv);
+
+// The same for the process environment, by the system's own rules where it
+// has them (Windows); a failed expansion gives the text unchanged.
+std::string ExpandProcessEnvironment(std::string_view text);
 
 // Replaces every occurrence of `oldPattern`, left to right; replaced text is
 // not searched again. Without `caseSensitive` letters match by the case

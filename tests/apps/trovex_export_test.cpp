@@ -2,6 +2,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <fmt/format.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +16,7 @@
 #include <regex>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -195,7 +198,7 @@ TEST_F(TrovexExportCli, ReportOfTheWholeStore) {
   EXPECT_THAT(report, HasSubstr("\n14 zu überprüfende Mails...\n@mailstore (2) \n"));
   EXPECT_THAT(report, HasSubstr("\n\nUnterordner: Posteingang\n\nUnterordner: Projekte\n\nUnterordner: Archiv\n@Mail "));
   EXPECT_THAT(report, HasSubstr("@Mail \"Bitte um Rückruf\" vom 2024-03-07\n@hat keinen Anhang.\n"));
-  EXPECT_THAT(report, HasSubstr("@wird gespeichert unter:\n" + (dir_ / "out").string() + "\\Protokoll.txt\n"));
+  EXPECT_THAT(report, HasSubstr("@wird gespeichert unter:\n" + (dir_ / "out").string() + "/Protokoll.txt\n"));
   EXPECT_THAT(report, HasSubstr("@Fertig!\n\nDer Export ist beendet.\n\nEs wurden insgesamt "));
   EXPECT_THAT(r.out, Not(HasSubstr("\r")));  // no progress bar when stderr is not a terminal
 }
@@ -262,6 +265,106 @@ TEST_F(TrovexExportCli, BadInputGivesAClearErrorAndANonZeroExit) {
     EXPECT_THAT(r.out, HasSubstr(c.message)) << c.args;
   }
   EXPECT_TRUE(Written().empty());
+}
+
+// A mail file with one attachment of `bytes`, the subject given raw.
+void WriteMail(const fs::path& file, const std::string& subject, const std::string& attachmentName, size_t bytes) {
+  std::string body;
+  for (size_t i = 0; i < (bytes + 2) / 3; ++i) body += (i + 1) % 19 == 0 ? "QUJD\n" : "QUJD";  // "ABC"
+  std::ofstream(file, std::ios::binary)
+      << "From: Erika <erika@example.com>\nSubject: " << subject
+      << "\nDate: Tue, 05 Mar 2024 09:13:58 +0100\nMIME-Version: 1.0\n"
+         "Content-Type: multipart/mixed; boundary=\"b\"\n\n--b\nContent-Type: text/plain\n\nText\n--b\n"
+         "Content-Type: application/pdf; name=\""
+      << attachmentName << "\"\nContent-Disposition: attachment; filename=\"" << attachmentName
+      << "\"\nContent-Transfer-Encoding: base64\n\n"
+      << body << "\n--b--\n";
+}
+
+TEST_F(TrovexExportCli, ControlCharactersOfMailsReachTheTerminalEscaped) {
+  // ESC ] 0 ; ... BEL retitles a terminal, ESC [ 2 K erases the line,
+  // ESC [ 1 A moves up; U+009B is the one-character CSI.
+  const std::string subject = "Rechnung\x1b]0;gehackt\x07\x1b[2K\x1b[1A \xc2\x9b" "2J";
+  fs::create_directories(dir_ / "store");
+  // RFC 2047 keeps the bytes intact through the header parser.
+  std::string encoded;
+  for (unsigned char c : subject) encoded += fmt::format("={:02X}", c);
+  WriteMail(dir_ / "store" / "a.eml", "=?utf-8?Q?" + encoded + "?=", "a.pdf", 10);
+  const Result r = Export("--store " + Quote(dir_ / "store") + " --name-rule subject");
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_THAT(r.out, HasSubstr("Mail \"Rechnung\\x1b]0;gehackt\\x07\\x1b[2K\\x1b[1A \\u009b2J\" vom"));
+  EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+  EXPECT_EQ(r.out.find('\x07'), std::string::npos);
+  EXPECT_EQ(r.out.find("\xc2\x9b"), std::string::npos);
+  // The file's name was safe already: controls became "_".
+  EXPECT_EQ(Written().size(), 1u);
+}
+
+TEST_F(TrovexExportCli, ReportShowsPathsAsTheShellTakesThem) {
+  fs::create_directories(dir_ / "out");
+  std::ofstream(dir_ / "out" / "Koch Logistik Vertrieb") << "a file where the folder should go";
+  const Result r = Export("--folder Posteingang/Projekte/Archiv --subfolder-rule sender-name --name-rule original");
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  const std::string out = (dir_ / "out").string();
+  const std::string report = WithoutStamps(r.out);
+  EXPECT_THAT(report, HasSubstr("@wird gespeichert unter:\n" + out +
+                                "/Koch Logistik Buchhaltung/Rechnung_RE-2023-0412.pdf\n"));
+  EXPECT_THAT(report, HasSubstr("@Ordner konnte nicht erstellt werden: " + out + "/Koch Logistik Vertrieb/\n"));
+  EXPECT_THAT(report, Not(HasSubstr("\\")));
+}
+
+// Runs the program with files limited to `maxFileBytes`: a write beyond
+// fails as on a full disk (EFBIG instead of ENOSPC).
+Result RunWithFileSizeLimit(const std::vector<std::string>& args, rlim_t maxFileBytes) {
+  int pipeFd[2];
+  if (pipe(pipeFd) != 0) return {};
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(pipeFd[1], STDOUT_FILENO);
+    dup2(pipeFd[1], STDERR_FILENO);
+    close(pipeFd[0]);
+    const rlimit limit{maxFileBytes, maxFileBytes};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, SIG_IGN);  // kept across exec: the write fails instead
+    std::vector<char*> argv{const_cast<char*>(TROVEX_EXPORT_EXE)};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(TROVEX_EXPORT_EXE, argv.data());
+    _exit(127);
+  }
+  close(pipeFd[1]);
+  Result r;
+  std::array<char, 4096> buf{};
+  for (ssize_t n; (n = read(pipeFd[0], buf.data(), buf.size())) > 0;) r.out.append(buf.data(), static_cast<size_t>(n));
+  close(pipeFd[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+TEST_F(TrovexExportCli, FailedWriteLeavesNoTruncatedFile) {
+  fs::create_directories(dir_ / "store");
+  fs::create_directories(dir_ / "out");
+  WriteMail(dir_ / "store" / "1.eml", "klein", "klein.pdf", 1000);
+  WriteMail(dir_ / "store" / "2.eml", "gross", "Angebot 5.pdf", 200 * 1024);
+  WriteMail(dir_ / "store" / "3.eml", "gross", "Bericht.pdf", 200 * 1024);
+  const std::vector<std::string> args = {"--store", (dir_ / "store").string(), "--out", (dir_ / "out").string(),
+                                         "--settings", (dir_ / "registry.reg").string(), "--name-rule", "original",
+                                         "--no-counter"};
+  // The file that the failing save was to replace stays as it was.
+  std::ofstream(dir_ / "out" / "Angebot 5.pdf") << "vorher";
+  Result r = RunWithFileSizeLimit(args, 64 * 1024);
+  EXPECT_EQ(r.exitCode, 1) << r.out;
+  EXPECT_THAT(r.out, HasSubstr("Fehler: "));
+  EXPECT_EQ(Written(), (Files{"Angebot 5.pdf", "klein.pdf"}));  // no temporary file either
+  EXPECT_EQ(ReadAll(dir_ / "out" / "Angebot 5.pdf"), "vorher");
+
+  // A new file that cannot be written whole is not there at all.
+  fs::remove(dir_ / "store" / "2.eml");
+  r = RunWithFileSizeLimit(args, 64 * 1024);
+  EXPECT_EQ(r.exitCode, 1) << r.out;
+  EXPECT_EQ(Written(), (Files{"Angebot 5.pdf", "klein.pdf"}));
 }
 
 TEST_F(TrovexExportCli, CtrlCStopsAfterTheMailUnderWay) {

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <system_error>
 
 #include "engine_fakes.h"
 #include "outlook/mail_store.h"
@@ -21,9 +23,6 @@ using store::StoreFolder;
 using store::StoreMail;
 using testing::RecordingSink;
 using testing::Unstamped;
-using wizard::ExportSettings;
-using wizard::FileNameRule;
-using wizard::SubfolderRule;
 using Lines = std::vector<std::string>;
 using outlook::PR_ATTACH_CONTENT_ID_A;
 using outlook::PR_ATTACH_CONTENT_ID_W;
@@ -47,6 +46,9 @@ class CountingFileSystem : public FileSystem {
   bool DirectoryExists(const std::string& p) override { return RealFileSystem().DirectoryExists(p); }
   bool CreateDirectory(const std::string& p) override { return RealFileSystem().CreateDirectory(p); }
   void SetLastWriteTime(const std::string& p, double t) override { RealFileSystem().SetLastWriteTime(p, t); }
+  std::string TemporaryFileName(const std::string& f) override { return RealFileSystem().TemporaryFileName(f); }
+  void ReplaceFile(const std::string& from, const std::string& to) override { RealFileSystem().ReplaceFile(from, to); }
+  bool RemoveFile(const std::string& p) override { return RealFileSystem().RemoveFile(p); }
 };
 
 class AttachmentExportTest : public ::testing::Test {
@@ -202,6 +204,58 @@ TEST_F(AttachmentExportTest, FailingSaveEndsTheExportAfterFilesWrittenBefore) {
   m.attachments[1].faults["SaveAsFile"] = "Die Anlage kann nicht gespeichert werden.";
   EXPECT_THROW(Export(m), outlook::OutlookError);
   EXPECT_EQ(Written(), (Lines{"a.pdf"}));
+  EXPECT_EQ(state_.iCountExported, 1);
+}
+
+TEST_F(AttachmentExportTest, LongNamesAreCutToWhatTheFileSystemTakes) {
+  // 150 x "Ä" is 150 characters, under the cut at 180, but 300 bytes: more
+  // than a Linux name may have. Such a mail used to end the whole run.
+  std::string subject;
+  for (int i = 0; i < 150; ++i) subject += "Ä";
+  std::string fitted;  // 125 x "Ä": 250 bytes, leaving room for ".pdf"
+  for (int i = 0; i < 125; ++i) fitted += "Ä";
+  std::string folder;  // 127 x "Ä": 254 bytes
+  for (int i = 0; i < 127; ++i) folder += "Ä";
+  StoreMail m{.subject = subject};
+  m.attachments = {Att("scan.pdf"), Att("brief.txt")};
+
+  choices_.AttachFilenameOption = FileNameRule::Subject;
+  Export(m);
+  EXPECT_EQ(Written(), (Lines{fitted + ".pdf", fitted + ".txt"}));
+
+  choices_.AttachFolderOption = SubfolderRule::Subject;
+  Export(m);
+  EXPECT_EQ(state_.iCountExported, 4);
+  EXPECT_EQ(Written(), (Lines{fitted + ".pdf", fitted + ".txt", folder + "/" + fitted + ".pdf",
+                              folder + "/" + fitted + ".txt"}));
+}
+
+// Writes part of the file, then fails as a full disk does.
+class DiskFullContent final : public store::AttachmentContent {
+ public:
+  void WriteTo(const fs::path& file) const override {
+    std::ofstream(file, std::ios::binary) << std::string(64 * 1024, 'x');
+    throw std::system_error(ENOSPC, std::generic_category(), file.string());
+  }
+};
+
+TEST_F(AttachmentExportTest, FailedSaveLeavesNoPartOfTheFile) {
+  std::ofstream(root_ / "Angebot 5.pdf") << "vorher";
+  StoreMail m{.subject = "s"};
+  m.attachments = {Att("vorher.pdf"), Att("Angebot 5.pdf"), Att("Bericht.pdf")};
+  m.attachments[1].content = std::make_shared<DiskFullContent>();
+  m.attachments[2].content = std::make_shared<DiskFullContent>();
+
+  // Counter off: the save that was to replace the file fails; the old file
+  // stays as it was, and no temporary file is left behind.
+  EXPECT_THROW(Export(m), outlook::OutlookError);
+  EXPECT_EQ(Written(), (Lines{"Angebot 5.pdf", "vorher.pdf"}));
+  EXPECT_EQ(ReadFile(root_ / "Angebot 5.pdf"), "vorher");
+
+  // A new file that fails is not there at all.
+  m.attachments.erase(m.attachments.begin(), m.attachments.begin() + 2);
+  EXPECT_THROW(Export(m), outlook::OutlookError);
+  EXPECT_EQ(Written(), (Lines{"Angebot 5.pdf", "vorher.pdf"}));
   EXPECT_EQ(state_.iCountExported, 1);
 }
 

@@ -3,8 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "engine_fakes.h"
 #include <filesystem>
+#include <set>
+
+#include "engine_fakes.h"
 #include "outlook/mail_store.h"
 #include "outlook/store_binding.h"
 
@@ -20,14 +22,14 @@ using Lines = std::vector<std::string>;
 // Plays the wizard's last page.
 class FakeFrontEnd : public ExportFrontEnd {
  public:
-  wizard::ExportSettings choices{.AttachFilenameOption = wizard::FileNameRule::OwnName, .AttachExportEmbedded = true};
+  ExportSettings choices{.AttachFilenameOption = FileNameRule::OwnName, .AttachExportEmbedded = true};
   std::vector<std::string> lines;
   std::vector<std::string> events;  // button, settings and summary, in order
   std::vector<std::string> summaries;
   bool answerYes = true;
   std::function<void()> onPump;
 
-  wizard::ExportSettings CurrentChoices() override { return choices; }
+  ExportSettings CurrentChoices() override { return choices; }
   void SaveSettings() override { events.push_back("save"); }
   std::vector<std::string> BuildChosenExtensions() override { return {".PDF", ".ZIP"}; }
   void SetExportButton(const std::string& caption, bool enabled) override {
@@ -181,6 +183,51 @@ TEST_F(ExportRunTest, ErrorEndsTheRunKeepsItsLinesAndLeavesItIdle) {
   root_.items.clear();
   EXPECT_THROW(run_->ExportClick(), outlook::OutlookError);  // same store, same fault
   EXPECT_EQ(std::count(ui_.events.begin(), ui_.events.end(), "frage"), 0);
+}
+
+TEST_F(ExportRunTest, ClickWhileTheRunEndsStartsNothing) {
+  StoreMail mail{.subject = "eins"};
+  mail.attachments = {StoreAttachment{.fileName = "a.txt"}, StoreAttachment{.fileName = "b.txt"}};
+  root_.AddMail(mail);
+  // The button is enabled again before "Fertig!" and the summary; a click
+  // there, as the last lines let messages in, must not nest a run.
+  int clicks = 0;
+  ui_.onPump = [&] {
+    if (!run_->State().bExportStarted && clicks++ < 3) run_->ExportClick();
+  };
+  Run().ExportClick();
+  ui_.onPump = nullptr;
+
+  EXPECT_GT(clicks, 0);  // the clicks did arrive
+  EXPECT_EQ(std::count(ui_.lines.begin(), ui_.lines.end(), kHeader[1]), 1);
+  EXPECT_EQ(ui_.events, (Lines{"Stopp", "save", "Export starten", "summary"}));
+  EXPECT_EQ(ui_.summaries, (Lines{"Der Export ist beendet.\n\nEs wurden insgesamt 2 Dateien exportiert."}));
+
+  // Once the run has returned, the next click starts the next run.
+  run_->ExportClick();
+  EXPECT_EQ(ui_.summaries.size(), 2u);
+}
+
+TEST_F(ExportRunTest, CounterRemembersNamesForOneRunOnly) {
+  StoreMail mail{.subject = "eins"};
+  mail.attachments = {StoreAttachment{.fileName = "a.pdf"}, StoreAttachment{.fileName = "a.pdf"},
+                      StoreAttachment{.fileName = "a.pdf"}};
+  root_.AddMail(mail);
+  ui_.choices.AttachNoOverwrite = true;
+  const auto written = [&] {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(exportDir_)) names.insert(e.path().filename().string());
+    return names;
+  };
+  Run().ExportClick();
+  EXPECT_EQ(written(), (std::set<std::string>{"a.pdf", "a_1.pdf", "a_2.pdf"}));
+
+  // Between the runs the user deletes two of them: the next run takes the
+  // first free numbers again.
+  std::filesystem::remove(std::filesystem::path(exportDir_) / "a_1.pdf");
+  std::filesystem::remove(std::filesystem::path(exportDir_) / "a_2.pdf");
+  run_->ExportClick();
+  EXPECT_EQ(written(), (std::set<std::string>{"a.pdf", "a_1.pdf", "a_2.pdf", "a_3.pdf"}));
 }
 
 }  // namespace

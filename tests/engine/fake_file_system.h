@@ -17,6 +17,7 @@ class FakeFileSystem : public FileSystem {
   std::set<std::string> refusedDirectories;  // CreateDirectory fails for these
   std::map<std::string, double> times;
   long existenceChecks = 0;
+  int temporaries = 0;
 
   bool FileExists(const std::string& path) override {
     ++existenceChecks;
@@ -36,6 +37,15 @@ class FakeFileSystem : public FileSystem {
     if (!files.count(path)) throw std::runtime_error("Die angegebene Datei wurde nicht gefunden");
     times[path] = localOleDate;
   }
+  std::string TemporaryFileName(const std::string& folder) override {
+    return folder + "~tmp" + std::to_string(++temporaries);
+  }
+  void ReplaceFile(const std::string& from, const std::string& to) override {
+    if (!files.erase(from)) throw std::runtime_error("missing " + from);
+    files.insert(to);
+    if (auto t = times.extract(from)) times[to] = t.mapped();
+  }
+  bool RemoveFile(const std::string& path) override { return files.erase(path) > 0; }
 };
 
 }  // namespace trovex::engine::testing

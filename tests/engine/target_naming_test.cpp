@@ -8,9 +8,6 @@ namespace trovex::engine {
 namespace {
 
 using testing::FakeFileSystem;
-using wizard::ExportSettings;
-using wizard::FileNameRule;
-using wizard::SubfolderRule;
 
 TMailData Mail() {
   TMailData m;
@@ -59,11 +56,53 @@ TEST(SanitizeName, CapsFileNamesAt180CodePoints) {
   EXPECT_EQ(SanitizeName(longAscii, false), std::string(180, 'x'));  // the cut may remove the extension
   std::string umlauts;
   for (int i = 0; i < 200; ++i) umlauts += "ä";
-  const std::string cut = SanitizeName(umlauts, false);
-  EXPECT_EQ(cut.size(), 360u);  // 180 two-byte characters, no split sequence
+  // 180 two-byte characters, no split sequence (on a file system that
+  // takes names that long)
+  const std::string cut = SanitizeName(umlauts, false, {LengthUnit::Utf8Bytes, 1000});
+  EXPECT_EQ(cut.size(), 360u);
   EXPECT_EQ(SanitizeName(longAscii, true), longAscii);  // folders are not capped
   // A cut that ends in a blank or a dot does not leave it behind.
   EXPECT_EQ(SanitizeName(std::string(179, 'y') + " tail", false), std::string(179, 'y'));
+}
+
+std::string Repeat(std::string_view s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += s;
+  return out;
+}
+
+// Each segment fits the file system's limit for one name, after the cut at
+// 180 characters: Linux counts bytes, Windows UTF-16 units.
+TEST(SanitizeName, FitsEverySegmentToTheFileSystemsLimit) {
+  constexpr NameLimit kLinux{LengthUnit::Utf8Bytes, 255};
+  constexpr NameLimit kWindows{LengthUnit::Utf16Units, 255};
+  const std::string clip = "\xF0\x9F\x93\x8E";  // U+1F4CE, a surrogate pair on Windows
+  const struct {
+    std::string in;
+    bool forFolder;
+    NameLimit limit;
+    std::string out;
+  } cases[] = {
+      // 150 x "Ä": 300 bytes, 150 units.
+      {Repeat("Ä", 150) + "_scan.pdf", false, kLinux, Repeat("Ä", 125) + ".pdf"},
+      {Repeat("Ä", 150) + "_scan.pdf", false, kWindows, Repeat("Ä", 150) + "_scan.pdf"},
+      // 130 x U+1F4CE: 269 units with "_scan.pdf", and 529 bytes.
+      {Repeat(clip, 130) + "_scan.pdf", false, kWindows, Repeat(clip, 125) + ".pdf"},
+      {Repeat(clip, 130) + "_scan.pdf", false, kLinux, Repeat(clip, 62) + ".pdf"},
+      // The 180-character cut comes first and may take the extension.
+      {Repeat("Ä", 200) + ".pdf", false, kLinux, Repeat("Ä", 127)},
+      // An extension too long to keep: the name's end goes.
+      {"a." + Repeat("é", 200), false, kLinux, "a." + Repeat("é", 126)},
+      {"ab." + Repeat("e", 300), false, kWindows, "ab." + Repeat("e", 177)},  // the 180 cut alone
+      // Folders: every segment on its own, cut at its end.
+      {Repeat("Ä", 150) + "\\" + Repeat(clip, 70), true, kLinux, Repeat("Ä", 127) + "\\" + Repeat(clip, 63)},
+      {Repeat(clip, 130) + "\\kurz", true, kWindows, Repeat(clip, 127) + "\\kurz"},
+      {Repeat("x", 254) + " y", true, kLinux, Repeat("x", 254)},  // no trailing blank after the cut
+  };
+  for (const auto& c : cases) {
+    const std::string out = SanitizeName(c.in, c.forFolder, c.limit);
+    EXPECT_EQ(out, c.out) << c.in;
+  }
 }
 
 TEST(ExtensionOf, FromTheLastDot) {
@@ -162,6 +201,17 @@ TEST_F(TargetNamingTest, CounterStaysLinearForManyEquallyNamedFiles) {
     fs_.files.insert("D:\\" + name);
   }
   EXPECT_LT(fs_.existenceChecks, 2 * 2000 + 10);
+}
+
+TEST_F(TargetNamingTest, CounterKeepsTheNameWithinTheLimit) {
+  TargetNaming naming(fs_, Today, {LengthUnit::Utf8Bytes, 255});
+  const std::string full = Repeat("a", 251) + ".pdf";  // 255 bytes
+  const std::string longExtension = "b." + Repeat("e", 253);
+  fs_.files = {"D:\\" + full, "D:\\" + longExtension};
+  EXPECT_EQ(naming.UniqueFileName("D:\\", full), Repeat("a", 249) + "_1.pdf");
+  EXPECT_EQ(naming.UniqueFileName("D:\\", longExtension), "b." + Repeat("e", 251) + "_1");
+  fs_.files.insert("D:\\" + Repeat("a", 249) + "_1.pdf");
+  EXPECT_EQ(naming.UniqueFileName("D:\\", full), Repeat("a", 249) + "_2.pdf");
 }
 
 TEST_F(TargetNamingTest, PreviewShowsFolderAndExampleName) {

@@ -80,6 +80,9 @@ class FakeFileSystem final : public FileSystem {
     return true;
   }
   void SetLastWriteTime(const std::string&, double) override {}
+  std::string TemporaryFileName(const std::string& folder) override { return folder + "tmp"; }
+  void ReplaceFile(const std::string&, const std::string&) override {}
+  bool RemoveFile(const std::string&) override { return false; }
 
   std::set<std::string> dirs;
   std::set<std::string> blocked;

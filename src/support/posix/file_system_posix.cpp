@@ -2,14 +2,20 @@
 // through NativePath.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
+#include <random>
 #include <stdexcept>
 #include <system_error>
 
+#include <fmt/format.h>
+
 #include "support/date_time.h"
 #include "support/file_system.h"
+#include "support/name_limit.h"
 #include "support/native_path.h"
 
 namespace trovex {
@@ -56,6 +62,24 @@ class PosixFileSystem final : public FileSystem {
       throw std::system_error(errno, std::generic_category(), path);
     }
   }
+
+  std::string TemporaryFileName(const std::string& folder) override {
+    for (;;) {
+      std::string path = fmt::format("{}.trovex-{:08x}.tmp", folder, random_());
+      struct stat st {};
+      if (::lstat(NativePath(path).c_str(), &st) != 0) return path;
+    }
+  }
+
+  void ReplaceFile(const std::string& from, const std::string& to) override {
+    if (::rename(NativePath(from).c_str(), NativePath(to).c_str()) != 0)
+      throw std::system_error(errno, std::generic_category(), to);
+  }
+
+  bool RemoveFile(const std::string& path) override { return ::unlink(NativePath(path).c_str()) == 0; }
+
+ private:
+  std::mt19937 random_{std::random_device{}()};
 };
 
 }  // namespace
@@ -64,5 +88,10 @@ FileSystem& RealFileSystem() {
   static PosixFileSystem fs;
   return fs;
 }
+
+std::vector<std::string> SubDirLevels(const std::string& path) { return PosixSubDirLevels(path); }
+
+// NAME_MAX of Linux's file systems (ext4, XFS, Btrfs, tmpfs): bytes.
+NameLimit TargetNameLimit() { return {LengthUnit::Utf8Bytes, 255}; }
 
 }  // namespace trovex

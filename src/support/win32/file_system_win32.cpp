@@ -2,10 +2,14 @@
 // so paths beyond MAX_PATH work as well.
 #include <windows.h>
 
+#include <random>
 #include <stdexcept>
+
+#include <fmt/format.h>
 
 #include "support/date_time.h"
 #include "support/file_system.h"
+#include "support/name_limit.h"
 #include "support/native_path.h"
 #include "support/win32/win32_error.h"
 #include "support/win32/win32_handles.h"
@@ -66,6 +70,24 @@ class Win32FileSystem final : public FileSystem {
     }
     if (!::SetFileTime(file.Get(), nullptr, nullptr, &written)) win32::ThrowLastError(path);
   }
+
+  std::string TemporaryFileName(const std::string& folder) override {
+    for (;;) {
+      std::string path = fmt::format("{}~trovex-{:08x}.tmp", folder, random_());
+      if (Attributes(path) == INVALID_FILE_ATTRIBUTES) return path;
+    }
+  }
+
+  void ReplaceFile(const std::string& from, const std::string& to) override {
+    if (!::MoveFileExW(NativePath(from).c_str(), NativePath(to).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      win32::ThrowLastError(to);
+    }
+  }
+
+  bool RemoveFile(const std::string& path) override { return ::DeleteFileW(NativePath(path).c_str()) != FALSE; }
+
+ private:
+  std::mt19937 random_{std::random_device{}()};
 };
 
 }  // namespace
@@ -74,5 +96,10 @@ FileSystem& RealFileSystem() {
   static Win32FileSystem fs;
   return fs;
 }
+
+std::vector<std::string> SubDirLevels(const std::string& path) { return WindowsSubDirLevels(path); }
+
+// NTFS, ReFS, FAT with long names, exFAT: 255 UTF-16 units per component.
+NameLimit TargetNameLimit() { return {LengthUnit::Utf16Units, 255}; }
 
 }  // namespace trovex

@@ -27,11 +27,11 @@ using store::StoreMail;
 // Plays the wizard's last page.
 class FrontEnd final : public engine::ExportFrontEnd {
  public:
-  wizard::ExportSettings choices;
+  engine::ExportSettings choices;
   std::vector<std::string> lines;
   std::vector<std::string> summaries;
 
-  wizard::ExportSettings CurrentChoices() override { return choices; }
+  engine::ExportSettings CurrentChoices() override { return choices; }
   void SaveSettings() override {}
   std::vector<std::string> BuildChosenExtensions() override { return {}; }
   void SetExportButton(const std::string&, bool) override {}
@@ -112,8 +112,8 @@ TEST_F(ExportThroughBindingTest, WritesEveryAttachmentWithItsMailsReceivedTime) 
   wine_host::OutlookHost host(s);
   FrontEnd ui;
   ui.choices = {.AttachFolder = win32::Utf8FromWide(dir_.wstring()),
-                .AttachFolderOption = wizard::SubfolderRule::ReceivedMonth,
-                .AttachFilenameOption = wizard::FileNameRule::OwnName,
+                .AttachFolderOption = engine::SubfolderRule::ReceivedMonth,
+                .AttachFilenameOption = engine::FileNameRule::OwnName,
                 .AttachExportEmbedded = true,
                 .IncludeSubfolders = true};
   {

@@ -5,9 +5,12 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/target_naming.h"
 #include "host/scratch_folder.h"
 #include "support/date_time.h"
 #include "support/file_system.h"
+#include "support/long_path.h"
+#include "support/name_limit.h"
 #include "support/native_path.h"
 #include "support/win32/wide_string.h"
 #include "support/win32/win32_handles.h"
@@ -162,6 +165,70 @@ TEST_F(Win32FileSystemTest, SetLastWriteTimeOfAMissingFileSaysSo) {
       EXPECT_STREQ(e.what(), "Die angegebene Datei wurde nicht gefunden") << path;
     }
   }
+}
+
+// A save goes to a temporary file beside its target, which then takes the
+// target's place, also below MAX_PATH's reach.
+TEST_F(Win32FileSystemTest, TemporaryFileTakesTheTargetsPlace) {
+  std::string deep = root_;
+  while (WideFromUtf8(deep).size() < 300) {
+    deep += "\\Ordner mit langem Namen " + std::to_string(deep.size());
+    created_.push_back(deep);
+  }
+  ASSERT_TRUE(CreateSubDirs(fs, deep + "\\"));
+  for (const std::string& folder : {root_ + "\\", deep + "\\"}) {
+    SCOPED_TRACE(folder);
+    const std::string target = WriteFile(folder + "Angebot.pdf", "vorher");
+    const std::string first = fs.TemporaryFileName(folder);
+    EXPECT_EQ(ParentFolder(first), ParentFolder(target));  // beside the target
+    EXPECT_LE(Utf16Length(first.substr(folder.size())), 24u);
+    EXPECT_FALSE(fs.FileExists(first));
+    WriteFile(first, "neu");
+    const std::string second = fs.TemporaryFileName(folder);
+    EXPECT_NE(first, second);
+    WriteFile(second);
+
+    fs.SetLastWriteTime(first, CivilToOleDate({2023, 11, 5, 14, 30, 15, 0}));
+    fs.ReplaceFile(first, target);  // replaces the existing file
+    EXPECT_FALSE(fs.FileExists(first));
+    win32::unique_hfile file(::CreateFileW(NativePath(target).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    char bytes[16] = {};
+    DWORD read = 0;
+    ASSERT_TRUE(::ReadFile(file.Get(), bytes, sizeof bytes, &read, nullptr));
+    EXPECT_EQ(std::string(bytes, read), "neu");
+    file.Reset();
+    SYSTEMTIME utc{};
+    const FILETIME written = LastWriteTime(target);
+    ASSERT_TRUE(::FileTimeToSystemTime(&written, &utc));
+    EXPECT_EQ(utc.wYear, 2023);  // the time travels with the file
+
+    EXPECT_TRUE(fs.RemoveFile(second));
+    EXPECT_FALSE(fs.FileExists(second));
+    EXPECT_FALSE(fs.RemoveFile(second));
+  }
+  EXPECT_THROW(fs.ReplaceFile(root_ + "\\missing.tmp", root_ + "\\a.pdf"), std::runtime_error);
+}
+
+// Windows counts a name's length in UTF-16 units; the names the export
+// makes are cut by that count.
+TEST_F(Win32FileSystemTest, NamesAreCutByWindowsCount) {
+  const NameLimit limit = TargetNameLimit();
+  EXPECT_EQ(limit.unit, LengthUnit::Utf16Units);
+  EXPECT_EQ(limit.max, 255u);
+  std::string clips, fitted;
+  for (int i = 0; i < 130; ++i) clips += "\xF0\x9F\x93\x8E";  // U+1F4CE, a surrogate pair each
+  for (int i = 0; i < 125; ++i) fitted += "\xF0\x9F\x93\x8E";
+  EXPECT_EQ(engine::SanitizeName(clips + "_scan.pdf", false), fitted + ".pdf");  // 254 units
+  EXPECT_EQ(engine::SanitizeName(clips, true), fitted + "\xF0\x9F\x93\x8E\xF0\x9F\x93\x8E");
+
+  // At the limit a name is taken, one beyond it is not. (ASCII, since Wine
+  // stores names in the host's bytes.)
+  EXPECT_TRUE(fs.FileExists(WriteFile(root_ + "\\" + std::string(255, 'a'))));
+  created_.push_back(root_ + "\\" + std::string(256, 'a'));
+  win32::unique_hfile over(::CreateFileW(NativePath(created_.back()).c_str(), GENERIC_WRITE, 0, nullptr,
+                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  EXPECT_FALSE(over);
 }
 
 }  // namespace
