@@ -173,7 +173,6 @@ TEST_F(Win32FileSystemTest, TemporaryFileTakesTheTargetsPlace) {
   std::string deep = root_;
   while (WideFromUtf8(deep).size() < 300) {
     deep += "\\Ordner mit langem Namen " + std::to_string(deep.size());
-    created_.push_back(deep);
   }
   ASSERT_TRUE(CreateSubDirs(fs, deep + "\\"));
   for (const std::string& folder : {root_ + "\\", deep + "\\"}) {
@@ -225,9 +224,9 @@ TEST_F(Win32FileSystemTest, NamesAreCutByWindowsCount) {
   // At the limit a name is taken, one beyond it is not. (ASCII, since Wine
   // stores names in the host's bytes.)
   EXPECT_TRUE(fs.FileExists(WriteFile(root_ + "\\" + std::string(255, 'a'))));
-  created_.push_back(root_ + "\\" + std::string(256, 'a'));
-  win32::unique_hfile over(::CreateFileW(NativePath(created_.back()).c_str(), GENERIC_WRITE, 0, nullptr,
-                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const std::string over_limit = root_ + "\\" + std::string(256, 'a');
+  win32::unique_hfile over(::CreateFileW(NativePath(over_limit).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
   EXPECT_FALSE(over);
 }
 
