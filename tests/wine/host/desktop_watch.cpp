@@ -28,15 +28,21 @@ std::string TextOf(HWND window) {
   return win32::Utf8FromWide(std::wstring_view(text, n > 0 ? static_cast<std::size_t>(n) : 0));
 }
 
+// Window enumeration calls back with stdcall on x86, which a lambda is not.
+BOOL CALLBACK CollectChild(HWND child, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+  return TRUE;
+}
+
+BOOL CALLBACK CollectDialog(HWND window, LPARAM list) {
+  if (::IsWindowVisible(window) && ClassOf(window) == L"#32770")
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+  return TRUE;
+}
+
 std::vector<HWND> Children(HWND parent) {
   std::vector<HWND> children;
-  ::EnumChildWindows(
-      parent,
-      [](HWND child, LPARAM list) {
-        reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&children));
+  ::EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&children));
   return children;
 }
 
@@ -72,14 +78,7 @@ void MessageBoxWatcher::Watch() {
       std::erase_if(answered_, [](HWND box) { return !::IsWindow(box); });
     }
     std::vector<HWND> boxes;
-    ::EnumThreadWindows(
-        thread_,
-        [](HWND window, LPARAM list) {
-          if (::IsWindowVisible(window) && ClassOf(window) == L"#32770")
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&boxes));
+    ::EnumThreadWindows(thread_, CollectDialog, reinterpret_cast<LPARAM>(&boxes));
     for (HWND box : boxes) Answer(box);
     std::this_thread::sleep_for(kPollInterval);
   }
