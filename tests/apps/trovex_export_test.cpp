@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "testing/temp_dir.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -58,13 +60,6 @@ std::string ReadAll(const fs::path& p) {
 
 class TrovexExportCli : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::path(::testing::TempDir()) /
-           ("cli_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-
   // A run with its own settings file and export folder.
   Result Export(const std::string& args, const std::string& out = "out") {
     return RunCli("--settings " + Quote(dir_ / "registry.reg") + " --out " + Quote(dir_ / out) + " " + args);
@@ -78,7 +73,8 @@ class TrovexExportCli : public ::testing::Test {
     return files;
   }
 
-  fs::path dir_;
+  const trovex::testing::TempDir temp_{"trovex-cli"};
+  const fs::path& dir_ = temp_.path();
 };
 
 TEST_F(TrovexExportCli, SubfolderRules) {

@@ -12,6 +12,7 @@
 #include "engine_fakes.h"
 #include "outlook/mail_store.h"
 #include "outlook/store_binding.h"
+#include "testing/temp_dir.h"
 
 namespace trovex::engine {
 namespace {
@@ -53,13 +54,7 @@ class CountingFileSystem : public FileSystem {
 
 class AttachmentExportTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root_ = fs::path(::testing::TempDir()) /
-            ("attachment_export_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-    state_.strRootFolder = root_.string() + "\\";
-  }
+  void SetUp() override { state_.strRootFolder = root_.string() + "\\"; }
 
   // Exports the attachments of `mail`, the only item of a folder.
   void Export(StoreMail mail) {
@@ -82,7 +77,8 @@ class AttachmentExportTest : public ::testing::Test {
     return out;
   }
 
-  fs::path root_;
+  const trovex::testing::TempDir temp_{"trovex-attachments"};
+  const fs::path& root_ = temp_.path();
   double received_ = CivilToOleDate({.year = 2023, .month = 7, .day = 14, .hour = 8, .minute = 30, .second = 15});
   ExportSettings choices_{.AttachFilenameOption = FileNameRule::OwnName, .AttachExportEmbedded = true};
   std::vector<std::string> chosen_;

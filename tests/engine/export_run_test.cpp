@@ -9,6 +9,7 @@
 #include "engine_fakes.h"
 #include "outlook/mail_store.h"
 #include "outlook/store_binding.h"
+#include "testing/temp_dir.h"
 
 namespace trovex::engine {
 namespace {
@@ -54,12 +55,7 @@ class FakeFrontEnd : public ExportFrontEnd {
 
 class ExportRunTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    exportDir_ = ::testing::TempDir() + "export_run_" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::filesystem::remove_all(exportDir_);
-    std::filesystem::create_directories(exportDir_);
-    ui_.choices.AttachFolder = exportDir_;
-  }
+  void SetUp() override { ui_.choices.AttachFolder = exportDir_; }
 
   ExportRun& Run() {
     store_ = std::make_shared<store::MailStore>(store::MailStore{.root = root_});
@@ -71,7 +67,8 @@ class ExportRunTest : public ::testing::Test {
     return *run_;
   }
 
-  std::string exportDir_;
+  const trovex::testing::TempDir temp_{"trovex-export-run"};
+  const std::string exportDir_ = temp_.path().string();
   StoreFolder root_{.name = "Posteingang"};
   FakeFrontEnd ui_;
   std::shared_ptr<store::MailStore> store_;

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "fake_file_system.h"
+#include "testing/fake_file_system.h"
 
 namespace trovex::engine {
 namespace {
 
-using testing::FakeFileSystem;
+using trovex::testing::FakeFileSystem;
 
 TMailData Mail() {
   TMailData m;

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "testing/temp_dir.h"
+
 namespace trovex::store {
 namespace {
 
@@ -79,8 +81,8 @@ TEST(StoreBinding, PropertiesCarriedAnswerAndAbsentOnesRaise) {
 }
 
 TEST(StoreBinding, SaveAsFileWritesTheBytesAndReportsFailures) {
-  const auto dir = std::filesystem::path(::testing::TempDir()) / "store_binding_save";
-  std::filesystem::remove_all(dir);
+  const trovex::testing::TempDir temp("trovex-store-binding");
+  const std::filesystem::path& dir = temp.path();
   std::filesystem::create_directories(dir / "sub");
   auto app = MakeStoreApplication(SampleStore());
   auto att = app->ActiveExplorer()->CurrentFolder()->GetItems()->GetItem(1)->QueryMailItem()->GetAttachments()->Item(1);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "testing/fake_file_system.h"
+
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,6 +20,7 @@
 #include <fstream>
 
 #include "support/date_time.h"
+#include "testing/temp_dir.h"
 #endif
 
 namespace trovex {
@@ -67,27 +70,7 @@ TEST(PosixSubDirLevels, ListsEveryLevelFromTheRoot) {
   for (const auto& c : cases) EXPECT_EQ(PosixSubDirLevels(c.path), c.levels) << c.path;
 }
 
-// Directories that exist, and levels whose creation fails although they do
-// not exist (a file in the way, no permission).
-class FakeFileSystem final : public FileSystem {
- public:
-  bool FileExists(const std::string&) override { return false; }
-  bool DirectoryExists(const std::string& path) override { return dirs.count(path) > 0; }
-  bool CreateDirectory(const std::string& path) override {
-    created.push_back(path);
-    if (dirs.count(path) || blocked.count(path)) return false;
-    dirs.insert(path);
-    return true;
-  }
-  void SetLastWriteTime(const std::string&, double) override {}
-  std::string TemporaryFileName(const std::string& folder) override { return folder + "tmp"; }
-  void ReplaceFile(const std::string&, const std::string&) override {}
-  bool RemoveFile(const std::string&) override { return false; }
-
-  std::set<std::string> dirs;
-  std::set<std::string> blocked;
-  std::vector<std::string> created;
-};
+using trovex::testing::FakeFileSystem;
 
 #ifdef _WIN32
 const std::string kDeep = "C:\\out\\a\\b";
@@ -101,26 +84,26 @@ const std::string kRoot = "/";
 
 TEST(CreateSubDirs, MakesEveryLevelOutermostFirst) {
   FakeFileSystem fs;
-  fs.dirs.insert(kDeepLevels[0]);  // an existing level counts as present
+  fs.directories.insert(kDeepLevels[0]);  // an existing level counts as present
   EXPECT_TRUE(CreateSubDirs(fs, kDeep));
-  EXPECT_EQ(fs.created, kDeepLevels);
-  EXPECT_EQ(fs.dirs.size(), 3u);
+  EXPECT_EQ(fs.createCalls, kDeepLevels);
+  EXPECT_EQ(fs.directories.size(), 3u);
 }
 
 TEST(CreateSubDirs, StopsAtTheFirstLevelThatIsNotPresent) {
   FakeFileSystem fs;
-  fs.blocked.insert(kDeepLevels[1]);
+  fs.refusedDirectories.insert(kDeepLevels[1]);
   EXPECT_FALSE(CreateSubDirs(fs, kDeep));
-  EXPECT_EQ(fs.created, Levels(kDeepLevels.begin(), kDeepLevels.begin() + 2));
+  EXPECT_EQ(fs.createCalls, Levels(kDeepLevels.begin(), kDeepLevels.begin() + 2));
 }
 
 TEST(CreateSubDirs, PathWithoutLevelsMustExist) {
   FakeFileSystem fs;
   EXPECT_FALSE(CreateSubDirs(fs, kRoot));
   EXPECT_FALSE(CreateSubDirs(fs, ""));
-  fs.dirs.insert(kRoot);
+  fs.directories.insert(kRoot);
   EXPECT_TRUE(CreateSubDirs(fs, kRoot));
-  EXPECT_TRUE(fs.created.empty());
+  EXPECT_TRUE(fs.createCalls.empty());
 }
 
 #ifndef _WIN32
@@ -128,16 +111,12 @@ TEST(CreateSubDirs, PathWithoutLevelsMustExist) {
 class RealFileSystemTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/trovex_fs_XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
     // Local times below are Berlin's, whatever the caller's zone.
     if (const char* tz = std::getenv("TZ")) oldTz_ = tz;
     ::setenv("TZ", "Europe/Berlin", 1);
     ::tzset();
   }
   void TearDown() override {
-    std::filesystem::remove_all(dir_);
     if (oldTz_) {
       ::setenv("TZ", oldTz_->c_str(), 1);
     } else {
@@ -156,7 +135,8 @@ class RealFileSystemTest : public ::testing::Test {
     return st;
   }
 
-  std::string dir_;
+  const trovex::testing::TempDir temp_{"trovex-fs"};
+  const std::string dir_ = temp_.path().string();
   std::optional<std::string> oldTz_;
   FileSystem& fs_ = RealFileSystem();
 };

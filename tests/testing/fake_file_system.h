@@ -1,20 +1,22 @@
-// An in-memory file system that records what the export did to it.
+// An in-memory file system that records what was done to it.
 #pragma once
 
 #include <map>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "support/file_system.h"
 
-namespace trovex::engine::testing {
+namespace trovex::testing {
 
 class FakeFileSystem : public FileSystem {
  public:
   std::set<std::string> files;
   std::set<std::string> directories;
-  std::set<std::string> refusedDirectories;  // CreateDirectory fails for these
+  std::set<std::string> refusedDirectories;  // CreateDirectory fails for these, though they do not exist
+  std::vector<std::string> createCalls;       // every CreateDirectory, in order
   std::map<std::string, double> times;
   long existenceChecks = 0;
   int temporaries = 0;
@@ -23,12 +25,15 @@ class FakeFileSystem : public FileSystem {
     ++existenceChecks;
     return files.count(path) > 0;
   }
+  // A folder may be asked for with its trailing separator.
   bool DirectoryExists(const std::string& path) override {
+    if (directories.count(path)) return true;
     std::string p = path;
     while (p.size() > 1 && p.back() == '\\') p.pop_back();
     return directories.count(p) > 0;
   }
   bool CreateDirectory(const std::string& path) override {
+    createCalls.push_back(path);
     if (refusedDirectories.count(path) || directories.count(path)) return false;
     directories.insert(path);
     return true;
@@ -48,4 +53,4 @@ class FakeFileSystem : public FileSystem {
   bool RemoveFile(const std::string& path) override { return files.erase(path) > 0; }
 };
 
-}  // namespace trovex::engine::testing
+}  // namespace trovex::testing
