@@ -20,7 +20,7 @@
 
 #include "bench_support.h"
 #include "engine/export_run.h"
-#include "outlook/mail_store_loader.h"
+#include "outlook/posix/mail_store_loader.h"
 #include "outlook/object_model.h"
 #include "outlook/store_binding.h"
 #include "support/file_system.h"

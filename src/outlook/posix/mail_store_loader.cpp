@@ -1,4 +1,4 @@
-#include "outlook/mail_store_loader.h"
+#include "outlook/posix/mail_store_loader.h"
 
 #include <fmt/format.h>
 #include <glib.h>
@@ -13,6 +13,8 @@
 #include <string_view>
 #include <system_error>
 #include <vector>
+
+#include "outlook/posix/eml_reader.h"
 
 namespace trovex::store {
 namespace {
@@ -242,22 +244,23 @@ class Loader {
   std::vector<NodeId> ancestors_;
 };
 
-// The mail files in the order an export of `folder` with its subfolders
-// asks for them: the folder's own items first; below it, each subfolder's
-// subfolders before its items.
-void AppendExportOrder(const StoreFolder& folder, bool top, std::vector<fs::path>& order) {
+// The mail files in the order an export of `folder` asks for them: the
+// folder's own items first; below it, each subfolder's subfolders before
+// its items.
+void AppendExportOrder(const StoreFolder& folder, bool top, bool subfolders, std::vector<fs::path>& order) {
   const auto items = [&] {
     for (const StoreItem& item : folder.items)
       if (!item.file.empty()) order.push_back(item.file);
   };
   if (top) items();
-  for (const StoreFolder& sub : folder.folders) AppendExportOrder(sub, false, order);
+  if (subfolders)
+    for (const StoreFolder& sub : folder.folders) AppendExportOrder(sub, false, true, order);
   if (!top) items();
 }
 
 }  // namespace
 
-MailStore LoadMailStore(const fs::path& directory) {
+MailStore LoadMailStore(const fs::path& directory, const ExportScope& scope) {
   struct stat info {};
   if (::stat(directory.c_str(), &info) != 0) {
     if (errno == ENOENT || errno == ENOTDIR)
@@ -277,8 +280,9 @@ MailStore LoadMailStore(const fs::path& directory) {
   MailStore store;
   store.root = Loader().LoadFolder(root, DisplayName(name), NodeId{info.st_dev, info.st_ino});
   std::vector<fs::path> order;
-  AppendExportOrder(store.root, true, order);
-  store.reader = MakeEmlFileReader(std::move(order));
+  if (const StoreFolder* folder = FindFolder(store.root, scope.folder))
+    AppendExportOrder(*folder, true, scope.includeSubfolders, order);
+  store.reader = MakeEmlFileReader(std::move(order), scope.parseThreads);
   return store;
 }
 

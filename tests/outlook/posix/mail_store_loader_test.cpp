@@ -1,4 +1,4 @@
-#include "outlook/mail_store_loader.h"
+#include "outlook/posix/mail_store_loader.h"
 #include "testing/temp_dir.h"
 
 #include <gmock/gmock.h>
