@@ -33,7 +33,7 @@ namespace fs = std::filesystem;
 // Files up to this size are read whole: one read, where GMime would seek
 // and read every 4 KB and read each attachment a second time on decoding.
 // Larger ones are parsed from the file, so memory does not grow with them.
-constexpr size_t kInMemoryLimit = 16 * 1024 * 1024;
+constexpr size_t kInMemoryLimit = 8 * 1024 * 1024;
 
 [[noreturn]] void ThrowUnreadable(const fs::path& file, int error) {
   throw outlook::OutlookError(
@@ -74,6 +74,7 @@ GObjectPtr<GMimeStream> ReadWhole(int fd, size_t size, const fs::path& file) {
 }
 
 std::shared_ptr<const StoreMail> ParseMailFile(const fs::path& file) {
+  MailParserOptions();  // sets GMime up before the first stream
   // O_NONBLOCK: a FIFO put in place of a mail must not stall the run.
   UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!fd) ThrowUnreadable(file, errno);
@@ -162,11 +163,14 @@ class EmlFileReader final : public MailFileReader {
   bool WithinReach(size_t index) const { return index >= first_ && index <= first_ + reach_; }
 
   // Work ahead of `index`: keep what lies within reach, forget the rest.
+  // The threads are woken once half the reach is free, not for every mail:
+  // each wake costs two system calls and a switch on both sides.
   void MoveWindow(size_t index) {
     first_ = index;
     std::erase_if(ahead_, [&](const auto& entry) { return !WithinReach(entry.first); });
     if (next_ <= index || next_ > index + reach_ + 1) next_ = index + 1;
-    wake_.notify_all();
+    const size_t free = first_ + reach_ + 1 - next_;
+    if (free * 2 >= reach_) wake_.notify_all();
   }
 
   // Moves next_ past the mails parsed or under way; true when one within
@@ -213,7 +217,7 @@ class EmlFileReader final : public MailFileReader {
   static constexpr size_t kRecent = 4;
   // Mails parsed ahead per thread; they hold their files' bytes (up to
   // kInMemoryLimit each), not decoded ones.
-  static constexpr size_t kAheadPerThread = 3;
+  static constexpr size_t kAheadPerThread = 6;
 
   const std::vector<fs::path> order_;
   std::unordered_map<std::string, size_t> position_;

@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -222,23 +223,28 @@ class PartContent final : public AttachmentContent {
   static bool DecodeBase64To(GMimeDataWrapper* content, int fd) {
     constexpr size_t kReadChunk = 256 * 1024;
     constexpr size_t kWriteChunk = 8 * 1024 * 1024;
-    thread_local std::string in(kReadChunk, '\0');
     thread_local std::string out(kWriteChunk + Base64DecodeRoom(kReadChunk), '\0');
-    GMimeStream* raw = g_mime_data_wrapper_get_stream(content);
-    g_mime_stream_reset(raw);
     int state = 0;
     std::uint32_t save = 0;
     size_t used = 0;
-    for (;;) {
-      const ssize_t n = g_mime_stream_read(raw, in.data(), kReadChunk);
-      if (n <= 0) break;
-      used += DecodeBase64Step(reinterpret_cast<const unsigned char*>(in.data()), static_cast<size_t>(n),
+    const auto decode = [&](const char* in, size_t length) {
+      used += DecodeBase64Step(reinterpret_cast<const unsigned char*>(in), length,
                                reinterpret_cast<unsigned char*>(out.data() + used), &state, &save);
-      if (used >= kWriteChunk) {
-        if (!WriteAll(fd, out.data(), used)) return false;
-        used = 0;
-      }
+      return used < kWriteChunk || (WriteAll(fd, out.data(), std::exchange(used, 0)));
+    };
+    GMimeStream* raw = g_mime_data_wrapper_get_stream(content);
+    if (GMIME_IS_STREAM_MEM(raw)) {
+      // A mail read whole: the part's bytes are decoded where they lie.
+      const GByteArray* bytes = GMIME_STREAM_MEM(raw)->buffer;
+      const auto end = static_cast<size_t>(raw->bound_end < 0 ? bytes->len : std::min<gint64>(raw->bound_end, bytes->len));
+      for (auto at = static_cast<size_t>(std::max<gint64>(raw->bound_start, 0)); at < end; at += kReadChunk)
+        if (!decode(reinterpret_cast<const char*>(bytes->data) + at, std::min(kReadChunk, end - at))) return false;
+      return WriteAll(fd, out.data(), used);
     }
+    thread_local std::string in(kReadChunk, '\0');
+    g_mime_stream_reset(raw);
+    for (ssize_t n; (n = g_mime_stream_read(raw, in.data(), kReadChunk)) > 0;)
+      if (!decode(in.data(), static_cast<size_t>(n))) return false;
     return WriteAll(fd, out.data(), used);
   }
 
