@@ -5,6 +5,11 @@
 
 #include <gmime/gmime.h>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define TROVEX_BASE64_SSSE3 1
+#endif
+
 #include <array>
 #include <cstring>
 #include <string_view>
@@ -37,6 +42,39 @@ const Tables& DecodingTables() {
   return tables;
 }
 
+#ifdef TROVEX_BASE64_SSSE3
+// Sixteen characters at a time while all are of the alphabet, after Muła
+// and Lemire ("Faster Base64 Encoding and Decoding using AVX2
+// Instructions", 2018): nibble tables tell the alphabet from the rest, a
+// third table shifts each character to its six bits, two multiply-adds
+// pack them. Leaves `in` at the first block holding anything else.
+__attribute__((target("ssse3,sse4.1"))) void DecodeBlocksSsse3(const unsigned char*& in, const unsigned char* end,
+                                                       unsigned char*& out) {
+  const __m128i lowTable = _mm_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A,
+                                         0x1B, 0x1B, 0x1B, 0x1A);
+  const __m128i highTable =
+      _mm_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10);
+  const __m128i shiftTable = _mm_setr_epi8(0, 16, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0);
+  const __m128i nibble = _mm_set1_epi8(0x0f);
+  const __m128i order = _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+  while (end - in >= 16) {
+    const __m128i text = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    const __m128i high = _mm_and_si128(_mm_srli_epi32(text, 4), nibble);
+    const __m128i low = _mm_and_si128(text, nibble);
+    if (!_mm_testz_si128(_mm_shuffle_epi8(lowTable, low), _mm_shuffle_epi8(highTable, high))) break;
+    const __m128i slash = _mm_cmpeq_epi8(text, _mm_set1_epi8('/'));
+    const __m128i sixBits = _mm_add_epi8(text, _mm_shuffle_epi8(shiftTable, _mm_add_epi8(slash, high)));
+    const __m128i pairs = _mm_maddubs_epi16(sixBits, _mm_set1_epi32(0x01400140));
+    const __m128i groups = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00011000));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(groups, order));  // 12 bytes meant
+    out += 12;
+    in += 16;
+  }
+}
+
+const bool kHaveSsse3 = __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("sse4.1");
+#endif
+
 }  // namespace
 
 std::size_t DecodeBase64Step(const unsigned char* in, std::size_t length, unsigned char* out, int* state,
@@ -47,6 +85,9 @@ std::size_t DecodeBase64Step(const unsigned char* in, std::size_t length, unsign
   unsigned char* o = out;
   while (in < end) {
     if (*state == 0) {
+#ifdef TROVEX_BASE64_SSSE3
+      if (kHaveSsse3) DecodeBlocksSsse3(in, end, o);
+#endif
       while (end - in >= 8) {
         const std::uint32_t x = group(in), y = group(in + 4);
         if ((x | y) & 0x80000000u) break;

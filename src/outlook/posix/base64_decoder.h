@@ -6,8 +6,9 @@
 
 namespace trovex::store {
 
-// What `out` must hold for `length` bytes of input.
-constexpr std::size_t Base64DecodeRoom(std::size_t length) { return length / 4 * 3 + 3 + 2; }
+// What `out` must hold for `length` bytes of input: a group carried over
+// and slack for whole-register stores.
+constexpr std::size_t Base64DecodeRoom(std::size_t length) { return length / 4 * 3 + 3 + 4; }
 
 // Decodes the next piece of a base64 body. `state` and `save` carry a group
 // split across pieces, both 0 at the start; they are GMime's own, so the

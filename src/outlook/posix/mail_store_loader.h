@@ -10,7 +10,7 @@
 // entries and a Maildir's tmp/ are not part of the store.
 //
 // Only names are read here; mail files are parsed when the export asks for
-// them (EmlFileReader), so memory stays bounded by the largest mail.
+// them (eml_reader.h).
 #pragma once
 
 #include <filesystem>
