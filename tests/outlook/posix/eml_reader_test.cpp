@@ -617,9 +617,11 @@ TEST_F(EmlReaderTest, ReadingAheadGivesWhatReadingOnRequestGives) {
       ASSERT_EQ(mail == nullptr, plain == nullptr);
       if (!mail) continue;
       EXPECT_THAT(Describe(*mail), ElementsAreArray(Describe(*plain)));
-      const fs::path out = dir_.path() / "out.bin";
+      const fs::path out = dir_.path() / "out.bin", plainOut = dir_.path() / "plain.bin";
       mail->attachments.at(0).content->WriteTo(out);
+      plain->attachments.at(0).content->WriteTo(plainOut);
       EXPECT_THAT(ReadBytes(out), StartsWith("Hallo "));
+      EXPECT_EQ(ReadBytes(out), ReadBytes(plainOut));
     }
   }
 }
