@@ -167,7 +167,11 @@ class EmlFileReader final : public MailFileReader {
   // each wake costs two system calls and a switch on both sides.
   void MoveWindow(size_t index) {
     first_ = index;
-    std::erase_if(ahead_, [&](const auto& entry) { return !WithinReach(entry.first); });
+    std::erase_if(ahead_, [&](auto& entry) {
+      if (WithinReach(entry.first)) return false;
+      Retire(std::move(entry.second.mail));
+      return true;
+    });
     if (next_ <= index || next_ > index + reach_ + 1) next_ = index + 1;
     const size_t free = first_ + reach_ + 1 - next_;
     if (free * 2 >= reach_) wake_.notify_all();
@@ -192,7 +196,9 @@ class EmlFileReader final : public MailFileReader {
       const size_t index = next_++;
       busy_.push_back(index);
       const fs::path file = order_[index];
+      std::vector<std::shared_ptr<const StoreMail>> retired = std::exchange(retired_, {});
       lock.unlock();
+      retired.clear();
       Parsed parsed;
       try {
         parsed.mail = ParseMailFile(file);
@@ -207,8 +213,17 @@ class EmlFileReader final : public MailFileReader {
   }
 
   void Remember(const fs::path& file, std::shared_ptr<const StoreMail> mail) {
-    if (recent_.size() == kRecent) recent_.pop_back();
+    if (recent_.size() == kRecent) {
+      Retire(std::move(recent_.back().second));
+      recent_.pop_back();
+    }
     recent_.insert(recent_.begin(), {file, std::move(mail)});
+  }
+
+  // Freeing a parsed mail (its GMime objects and bytes) is work the threads
+  // that parse can take from the export's own.
+  void Retire(std::shared_ptr<const StoreMail> mail) {
+    if (mail && !workers_.empty()) retired_.push_back(std::move(mail));
   }
 
   // The export fetches a mail several times in a row (count, report line,
@@ -230,6 +245,7 @@ class EmlFileReader final : public MailFileReader {
   std::vector<std::pair<fs::path, std::shared_ptr<const StoreMail>>> recent_;
   std::map<size_t, Parsed> ahead_;
   std::vector<size_t> busy_;  // under way on a thread
+  std::vector<std::shared_ptr<const StoreMail>> retired_;  // done with, for a thread to free
   size_t first_ = 0;          // the last index asked for
   size_t next_ = 1;           // where the threads look for work
   bool stop_ = false;
