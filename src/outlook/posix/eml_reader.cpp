@@ -244,10 +244,10 @@ class EmlFileReader final : public MailFileReader {
   // Most recent first; a file that holds no mail is remembered as nullptr.
   std::vector<std::pair<fs::path, std::shared_ptr<const StoreMail>>> recent_;
   std::map<size_t, Parsed> ahead_;
-  std::vector<size_t> busy_;  // under way on a thread
+  std::vector<size_t> busy_;                               // under way on a thread
   std::vector<std::shared_ptr<const StoreMail>> retired_;  // done with, for a thread to free
-  size_t first_ = 0;          // the last index asked for
-  size_t next_ = 1;           // where the threads look for work
+  size_t first_ = 0;                                       // the last index asked for
+  size_t next_ = 1;                                        // where the threads look for work
   bool stop_ = false;
   std::vector<std::thread> workers_;  // last: they start once everything above is set up
 };

@@ -21,7 +21,6 @@ unsigned DefaultParseThreads();
 // parsed when asked for.
 // Memory holds a few mails at a time: small files are read whole, larger
 // ones parsed from the file, and attachments decode from where the mail is.
-std::shared_ptr<MailFileReader> MakeEmlFileReader(std::vector<std::filesystem::path> order = {},
-                                                  unsigned threads = 0);
+std::shared_ptr<MailFileReader> MakeEmlFileReader(std::vector<std::filesystem::path> order = {}, unsigned threads = 0);
 
 }  // namespace trovex::store

@@ -3,8 +3,8 @@
 #include <fcntl.h>
 #include <fmt/format.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -127,8 +127,7 @@ std::string EscapeRawBytesInEncodedWords(std::string_view raw) {
 
 // The first mailbox of the first header field `name` of the message.
 std::optional<Mailbox> FirstMailbox(GMimeMessage* message, const char* name) {
-  GMimeHeader* header =
-      g_mime_header_list_get_header(g_mime_object_get_header_list(GMIME_OBJECT(message)), name);
+  GMimeHeader* header = g_mime_header_list_get_header(g_mime_object_get_header_list(GMIME_OBJECT(message)), name);
   const char* raw = header ? g_mime_header_get_raw_value(header) : nullptr;
   if (!raw) return std::nullopt;
   const GObjectPtr<InternetAddressList> list(
@@ -236,7 +235,8 @@ class PartContent final : public AttachmentContent {
     if (GMIME_IS_STREAM_MEM(raw)) {
       // A mail read whole: the part's bytes are decoded where they lie.
       const GByteArray* bytes = GMIME_STREAM_MEM(raw)->buffer;
-      const auto end = static_cast<size_t>(raw->bound_end < 0 ? bytes->len : std::min<gint64>(raw->bound_end, bytes->len));
+      const auto end =
+          static_cast<size_t>(raw->bound_end < 0 ? bytes->len : std::min<gint64>(raw->bound_end, bytes->len));
       for (auto at = static_cast<size_t>(std::max<gint64>(raw->bound_start, 0)); at < end; at += kReadChunk)
         if (!decode(reinterpret_cast<const char*>(bytes->data) + at, std::min(kReadChunk, end - at))) return false;
       return WriteAll(fd, out.data(), used);
@@ -263,8 +263,7 @@ class NestedMessageContent final : public AttachmentContent {
     WriteFile(file, [this](GMimeStream* out) -> ssize_t {
       if (!nested_) return 0;
       GMimeFormatOptions* format = g_mime_format_options_new();
-      g_mime_format_options_set_newline_format(format,
-                                               crlf_ ? GMIME_NEWLINE_FORMAT_DOS : GMIME_NEWLINE_FORMAT_UNIX);
+      g_mime_format_options_set_newline_format(format, crlf_ ? GMIME_NEWLINE_FORMAT_DOS : GMIME_NEWLINE_FORMAT_UNIX);
       const ssize_t written = g_mime_object_write_to_stream(GMIME_OBJECT(nested_), format, out);
       const int error = errno;
       g_mime_format_options_free(format);
@@ -332,10 +331,9 @@ std::string EncodedNestedFileName(GMimePart* part) {
 // leaf (inline images included) is an attachment.
 bool IsBody(GMimeObject* leaf) {
   GMimeContentType* type = g_mime_object_get_content_type(leaf);
-  const bool text = type && (g_mime_content_type_is_type(type, "text", "plain") ||
-                             g_mime_content_type_is_type(type, "text", "html"));
-  return text && !EqualsNoCase(g_mime_object_get_disposition(leaf), "attachment") &&
-         OwnFileName(leaf).empty();
+  const bool text =
+      type && (g_mime_content_type_is_type(type, "text", "plain") || g_mime_content_type_is_type(type, "text", "html"));
+  return text && !EqualsNoCase(g_mime_object_get_disposition(leaf), "attachment") && OwnFileName(leaf).empty();
 }
 
 class AttachmentCollector {
@@ -362,8 +360,7 @@ class AttachmentCollector {
       std::string name = OwnFileName(object);
       if (name.empty()) {
         name = message ? EncodedNestedFileName(part)
-                       : fmt::format("ATT{:05}{}", ++unnamed_,
-                                     ExtensionFor(g_mime_object_get_content_type(object)));
+                       : fmt::format("ATT{:05}{}", ++unnamed_, ExtensionFor(g_mime_object_get_content_type(object)));
       }
       Add(object, std::move(name), message ? outlook::ATTACH_EMBEDDED_MSG : outlook::ATTACH_BY_VALUE,
           std::make_shared<PartContent>(owner_, part));
