@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "outlook/posix/eml_reader.h"
+#include "outlook/posix/gobject_ptr.h"
 
 namespace trovex::store {
 namespace {
@@ -39,10 +40,7 @@ bool IsHidden(std::string_view name) { return !name.empty() && name.front() == '
 // File names on disk are bytes; the object model shows UTF-8.
 std::string DisplayName(const std::string& raw) {
   if (g_utf8_validate(raw.data(), static_cast<gssize>(raw.size()), nullptr)) return raw;
-  gchar* valid = g_utf8_make_valid(raw.data(), static_cast<gssize>(raw.size()));
-  std::string name(valid);
-  g_free(valid);
-  return name;
+  return GCharPtr(g_utf8_make_valid(raw.data(), static_cast<gssize>(raw.size()))).get();
 }
 
 [[noreturn]] void ThrowUnreadable(const fs::path& path, const std::string& reason) {
@@ -140,11 +138,10 @@ std::optional<std::string> DecodeModifiedUtf7(std::string_view name) {
       }
     }
     if (units.empty() || bitCount >= 6 || (bits & ((1u << bitCount) - 1)) != 0) return std::nullopt;
-    gchar* utf8 = g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(units.data()),
-                                  static_cast<glong>(units.size()), nullptr, nullptr, nullptr);
+    const GCharPtr utf8(g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(units.data()),
+                                        static_cast<glong>(units.size()), nullptr, nullptr, nullptr));
     if (!utf8) return std::nullopt;
-    out += utf8;
-    g_free(utf8);
+    out += utf8.get();
     i = end;
   }
   return out;
