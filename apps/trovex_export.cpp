@@ -16,7 +16,7 @@
 
 #include "engine/export_run.h"
 #include "engine/export_settings.h"
-#include "outlook/mail_store_loader.h"
+#include "outlook/posix/mail_store_loader.h"
 #include "outlook/store_binding.h"
 #include "support/known_folders.h"
 #include "support/posix/file_registry.h"
@@ -98,7 +98,8 @@ void ApplyOptions(const Options& o, ExportSettings& s) {
 }
 
 int Run(const Options& options) {
-  auto store = std::make_shared<store::MailStore>(store::LoadMailStore(options.storeDir));
+  auto store = std::make_shared<store::MailStore>(store::LoadMailStore(
+      options.storeDir, {.folder = options.folderPath, .includeSubfolders = options.includeSubfolders}));
   const store::StoreFolder* current = store::FindFolder(store->root, options.folderPath);
   if (!current) {
     std::cerr << fmt::format("trovex-export: Ordner \"{}\" gibt es im Mailspeicher \"{}\" nicht.\n",

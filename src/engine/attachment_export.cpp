@@ -80,10 +80,12 @@ void AttachmentExporter::ExportAttachments(outlook::MailItem&, TMailData& record
     report_.WriteReportLine(sink_.DisplayPath(folder + name), false);
     sink_.ShowTarget("Speicherort: " + sink_.DisplayPath(folder), "Dateiname: " + name);
 
-    if (!fs_.DirectoryExists(folder)) CreateSubDirs(fs_, folder);
     if (!fs_.DirectoryExists(folder)) {
-      report_.WriteReportLine("Ordner konnte nicht erstellt werden: " + sink_.DisplayPath(folder), true);
-      continue;
+      CreateSubDirs(fs_, folder);
+      if (!fs_.DirectoryExists(folder)) {
+        report_.WriteReportLine("Ordner konnte nicht erstellt werden: " + sink_.DisplayPath(folder), true);
+        continue;
+      }
     }
     Save(*attachment, folder, name, record.ReceivedTime);
     ++state_.iCountExported;

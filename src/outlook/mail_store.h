@@ -1,7 +1,7 @@
 // Our own mail store: a tree of folders holding mails and other items, which
 // the store binding (store_binding.h) offers through the Outlook object
-// model. Tests build one in a few lines; mail_store_loader.h reads one from a
-// folder tree on disk.
+// model. Tests build one in a few lines; posix/mail_store_loader.h reads one
+// from a folder tree on disk.
 #pragma once
 
 #include <cstdint>

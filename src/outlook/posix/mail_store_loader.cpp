@@ -1,4 +1,4 @@
-#include "outlook/mail_store_loader.h"
+#include "outlook/posix/mail_store_loader.h"
 
 #include <fmt/format.h>
 #include <glib.h>
@@ -13,6 +13,9 @@
 #include <string_view>
 #include <system_error>
 #include <vector>
+
+#include "outlook/posix/eml_reader.h"
+#include "outlook/posix/gobject_ptr.h"
 
 namespace trovex::store {
 namespace {
@@ -37,10 +40,7 @@ bool IsHidden(std::string_view name) { return !name.empty() && name.front() == '
 // File names on disk are bytes; the object model shows UTF-8.
 std::string DisplayName(const std::string& raw) {
   if (g_utf8_validate(raw.data(), static_cast<gssize>(raw.size()), nullptr)) return raw;
-  gchar* valid = g_utf8_make_valid(raw.data(), static_cast<gssize>(raw.size()));
-  std::string name(valid);
-  g_free(valid);
-  return name;
+  return GCharPtr(g_utf8_make_valid(raw.data(), static_cast<gssize>(raw.size()))).get();
 }
 
 [[noreturn]] void ThrowUnreadable(const fs::path& path, const std::string& reason) {
@@ -138,11 +138,10 @@ std::optional<std::string> DecodeModifiedUtf7(std::string_view name) {
       }
     }
     if (units.empty() || bitCount >= 6 || (bits & ((1u << bitCount) - 1)) != 0) return std::nullopt;
-    gchar* utf8 = g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(units.data()),
-                                  static_cast<glong>(units.size()), nullptr, nullptr, nullptr);
+    const GCharPtr utf8(g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(units.data()),
+                                        static_cast<glong>(units.size()), nullptr, nullptr, nullptr));
     if (!utf8) return std::nullopt;
-    out += utf8;
-    g_free(utf8);
+    out += utf8.get();
     i = end;
   }
   return out;
@@ -242,22 +241,23 @@ class Loader {
   std::vector<NodeId> ancestors_;
 };
 
-// The mail files in the order an export of `folder` with its subfolders
-// asks for them: the folder's own items first; below it, each subfolder's
-// subfolders before its items.
-void AppendExportOrder(const StoreFolder& folder, bool top, std::vector<fs::path>& order) {
+// The mail files in the order an export of `folder` asks for them: the
+// folder's own items first; below it, each subfolder's subfolders before
+// its items.
+void AppendExportOrder(const StoreFolder& folder, bool top, bool subfolders, std::vector<fs::path>& order) {
   const auto items = [&] {
     for (const StoreItem& item : folder.items)
       if (!item.file.empty()) order.push_back(item.file);
   };
   if (top) items();
-  for (const StoreFolder& sub : folder.folders) AppendExportOrder(sub, false, order);
+  if (subfolders)
+    for (const StoreFolder& sub : folder.folders) AppendExportOrder(sub, false, true, order);
   if (!top) items();
 }
 
 }  // namespace
 
-MailStore LoadMailStore(const fs::path& directory) {
+MailStore LoadMailStore(const fs::path& directory, const ExportScope& scope) {
   struct stat info {};
   if (::stat(directory.c_str(), &info) != 0) {
     if (errno == ENOENT || errno == ENOTDIR)
@@ -277,8 +277,9 @@ MailStore LoadMailStore(const fs::path& directory) {
   MailStore store;
   store.root = Loader().LoadFolder(root, DisplayName(name), NodeId{info.st_dev, info.st_ino});
   std::vector<fs::path> order;
-  AppendExportOrder(store.root, true, order);
-  store.reader = MakeEmlFileReader(std::move(order));
+  if (const StoreFolder* folder = FindFolder(store.root, scope.folder))
+    AppendExportOrder(*folder, true, scope.includeSubfolders, order);
+  store.reader = MakeEmlFileReader(std::move(order), scope.parseThreads);
   return store;
 }
 

@@ -16,10 +16,11 @@
 #include <variant>
 #include <vector>
 
-#include "outlook/mail_store_loader.h"
-#include "testing/temp_dir.h"
+#include "outlook/posix/eml_reader.h"
+#include "outlook/posix/mail_store_loader.h"
 #include "outlook/store_binding.h"
 #include "support/date_time.h"
+#include "testing/temp_dir.h"
 
 namespace trovex::store {
 namespace {
@@ -507,6 +508,87 @@ TEST_F(EmlReaderTest, AttachmentsOutliveTheCacheAndTheFile) {
   EXPECT_EQ(ReadBytes(dir_.path() / "a.bin"), "Hallo");
 }
 
+// Sizes at and past what 32-bit arithmetic holds. The body before the
+// attachment is a hole, so the files take no disk space.
+TEST_F(EmlReaderTest, MailFilesOfFourGibibytesAndMoreAreRead) {
+  const std::string head =
+      "Subject: sehr gross\nContent-Type: multipart/mixed; boundary=g\n\n--g\nContent-Type: text/plain\n\n";
+  const std::string tail =
+      "\n--g\nContent-Type: application/octet-stream; name=ende.bin\nContent-Transfer-Encoding: base64\n\n"
+      "SGFsbG8=\n--g--\n";
+  const struct {
+    const char* name;
+    std::uintmax_t size;
+  } cases[] = {
+      {"4-GiB-minus-1.eml", (std::uintmax_t{1} << 32) - 1},
+      {"over-4-GiB.eml", (std::uintmax_t{1} << 32) + 4096 + 17},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path file = dir_.Write(c.name, head);
+    {
+      std::ofstream out(file, std::ios::binary | std::ios::in | std::ios::out);
+      out.seekp(static_cast<std::streamoff>(c.size - tail.size()));
+      out << tail;
+    }
+    ASSERT_EQ(fs::file_size(file), c.size);
+    const auto mail = Read(file);
+    ASSERT_NE(mail, nullptr);
+    EXPECT_EQ(mail->subject, "sehr gross");
+    ASSERT_EQ(mail->attachments.size(), 1u);
+    EXPECT_EQ(mail->attachments[0].fileName, "ende.bin");
+    mail->attachments[0].content->WriteTo(dir_.path() / "ende.bin");
+    EXPECT_EQ(ReadBytes(dir_.path() / "ende.bin"), "Hallo");
+  }
+}
+
+long RssKb() {
+  std::ifstream in("/proc/self/status");
+  for (std::string line; std::getline(in, line);)
+    if (line.starts_with("VmRSS:")) return std::stol(line.substr(6));
+  return -1;
+}
+
+// A mail too large to read whole is parsed from its file: holding it takes
+// far less memory than its size, and its attachment still exports whole.
+TEST_F(EmlReaderTest, LargeMailIsHeldWithoutItsBytesAndExportsWhole) {
+  std::string document(12 * 1024 * 1024, '\0');
+  for (size_t i = 0; i < document.size(); ++i) document[i] = static_cast<char>((i * 2654435761u) >> 13);
+  const fs::path file = dir_.path() / "gross.eml";
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << "Subject: Plan\r\nContent-Type: multipart/mixed; boundary=g\r\n\r\n--g\r\n"
+           "Content-Type: text/plain\r\n\r\nAnbei der Plan.\r\n--g\r\n"
+           "Content-Type: application/pdf; name=plan.pdf\r\nContent-Transfer-Encoding: base64\r\n\r\n";
+    constexpr std::string_view kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string line;
+    for (size_t i = 0; i < document.size(); i += 3) {
+      const auto byte = [&](size_t k) { return k < document.size() ? static_cast<unsigned char>(document[k]) : 0u; };
+      const unsigned v = byte(i) << 16 | byte(i + 1) << 8 | byte(i + 2);
+      line += kAlphabet[v >> 18 & 63];
+      line += kAlphabet[v >> 12 & 63];
+      line += i + 1 < document.size() ? kAlphabet[v >> 6 & 63] : '=';
+      line += i + 2 < document.size() ? kAlphabet[v & 63] : '=';
+      if (line.size() == 76 || i + 3 >= document.size()) {
+        out << line << "\r\n";
+        line.clear();
+      }
+    }
+    out << "--g--\r\n";
+  }
+  const auto fileKb = static_cast<long>(fs::file_size(file) / 1024);
+
+  const long before = RssKb();
+  const auto mail = Read(file);
+  const long held = RssKb() - before;
+  ASSERT_NE(mail, nullptr);
+  EXPECT_LT(held, fileKb / 4) << "KiB more while the mail is held";
+  ASSERT_EQ(mail->attachments.size(), 1u);
+  EXPECT_EQ(mail->attachments[0].fileName, "plan.pdf");
+  mail->attachments[0].content->WriteTo(dir_.path() / "plan.pdf");
+  EXPECT_TRUE(ReadBytes(dir_.path() / "plan.pdf") == document);
+}
+
 // The sample store as the export sees it through the object model.
 // A reader told the order works ahead on a thread of its own; whatever the
 // order of the requests, each gets what a plain reader gives.
@@ -535,9 +617,11 @@ TEST_F(EmlReaderTest, ReadingAheadGivesWhatReadingOnRequestGives) {
       ASSERT_EQ(mail == nullptr, plain == nullptr);
       if (!mail) continue;
       EXPECT_THAT(Describe(*mail), ElementsAreArray(Describe(*plain)));
-      const fs::path out = dir_.path() / "out.bin";
+      const fs::path out = dir_.path() / "out.bin", plainOut = dir_.path() / "plain.bin";
       mail->attachments.at(0).content->WriteTo(out);
+      plain->attachments.at(0).content->WriteTo(plainOut);
       EXPECT_THAT(ReadBytes(out), StartsWith("Hallo "));
+      EXPECT_EQ(ReadBytes(out), ReadBytes(plainOut));
     }
   }
 }

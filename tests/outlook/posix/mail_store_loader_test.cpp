@@ -1,15 +1,24 @@
-#include "outlook/mail_store_loader.h"
-#include "testing/temp_dir.h"
+#include "outlook/posix/mail_store_loader.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 #include <string>
+#include <system_error>
+#include <thread>
+
+#include "support/posix/unique_fd.h"
+#include "testing/temp_dir.h"
 
 namespace trovex::store {
 namespace {
@@ -29,7 +38,6 @@ void Add(const TempDir& dir, const std::string& relative) {
     std::ofstream(full) << "Subject: x\n\nx\n";
   }
 }
-
 
 // One line per folder ("A/B/") followed by its items ("A/B/name class"), in
 // store order; an item that is read as a mail is marked "+file". The root
@@ -225,6 +233,104 @@ TEST(LoaderTest, UnreadableSubfolderIsAnError) {
                 HasSubstr("Ordner \"" + locked.string() + "\" kann nicht gelesen werden: Permission denied"));
   }
   fs::permissions(locked, fs::perms::owner_all);
+}
+
+}  // namespace
+}  // namespace trovex::store
+
+namespace trovex::store {
+namespace {
+
+// The files below a folder tree that anyone opens from now on, as the
+// kernel reports them; folders are not counted.
+class OpenedFiles {
+ public:
+  explicit OpenedFiles(const fs::path& root) : root_(root), fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    Watch(root);
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+      if (entry.is_directory()) Watch(entry.path());
+  }
+
+  // Relative paths, each once.
+  std::set<std::string> Take() {
+    std::set<std::string> names;
+    alignas(inotify_event) char buffer[64 * 1024];
+    for (ssize_t n; (n = ::read(fd_.Get(), buffer, sizeof buffer)) > 0;) {
+      for (ssize_t at = 0; at < n;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        if (!(event->mask & IN_ISDIR) && event->len > 0)
+          names.insert((folders_.at(event->wd) / event->name).lexically_relative(root_).string());
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      }
+    }
+    return names;
+  }
+
+ private:
+  void Watch(const fs::path& dir) {
+    const int wd = ::inotify_add_watch(fd_.Get(), dir.c_str(), IN_OPEN);
+    if (wd < 0) throw std::system_error(errno, std::generic_category(), dir.string());
+    folders_[wd] = dir;
+  }
+
+  fs::path root_;
+  UniqueFd fd_;
+  std::map<int, fs::path> folders_;
+};
+
+// As an export reads them; the pause after each stands for the export's
+// work on the mail, during which the reader's threads get ahead.
+void ReadMails(const MailStore& store, const StoreFolder& folder, bool subfolders) {
+  for (const StoreItem& item : folder.items) {
+    if (item.file.empty()) continue;
+    store.reader->Read(item.file);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  if (subfolders)
+    for (const StoreFolder& sub : folder.folders) ReadMails(store, sub, true);
+}
+
+// The reader parses ahead in the export's order: the files it opens are
+// those of the folders exported, and no others.
+TEST(LoaderTest, ReadingAheadOpensOnlyTheExportedFolders) {
+  TempDir dir;
+  std::map<std::string, std::set<std::string>> files;  // by folder
+  const auto add = [&](const std::string& folder, int count) {
+    for (int i = 0; i < count; ++i) {
+      const std::string name = (folder.empty() ? "" : folder + "/") + "m" + std::to_string(i) + ".eml";
+      Add(dir, name);
+      files[folder].insert(name);
+    }
+  };
+  add("", 3);
+  add("A", 10);
+  add("A/Sub", 3);
+  add("B", 5);
+  const auto of = [&](std::initializer_list<const char*> folders) {
+    std::set<std::string> all;
+    for (const char* folder : folders) all.insert(files[folder].begin(), files[folder].end());
+    return all;
+  };
+  const struct {
+    const char* folder;
+    bool subfolders;
+    std::set<std::string> opened;
+  } cases[] = {
+      {"A", false, of({"A"})},
+      {"A", true, of({"A", "A/Sub"})},
+      {"A/Sub", false, of({"A/Sub"})},
+      {"", false, of({""})},
+      {"", true, of({"", "A", "A/Sub", "B"})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string("folder \"") + c.folder + (c.subfolders ? "\" with subfolders" : "\""));
+    OpenedFiles opened(dir.path());
+    {
+      const MailStore store = LoadMailStore(dir.path(), {.folder = c.folder, .includeSubfolders = c.subfolders});
+      ReadMails(store, *FindFolder(store.root, c.folder), c.subfolders);
+    }  // the reader's threads end with it
+    EXPECT_EQ(opened.Take(), c.opened);
+  }
 }
 
 }  // namespace

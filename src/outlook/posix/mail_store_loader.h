@@ -10,13 +10,12 @@
 // entries and a Maildir's tmp/ are not part of the store.
 //
 // Only names are read here; mail files are parsed when the export asks for
-// them (EmlFileReader), so memory stays bounded by the largest mail.
+// them (eml_reader.h).
 #pragma once
 
 #include <filesystem>
-#include <memory>
 #include <stdexcept>
-#include <vector>
+#include <string>
 
 #include "outlook/mail_store.h"
 
@@ -29,14 +28,16 @@ class StoreError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Throws StoreError.
-MailStore LoadMailStore(const std::filesystem::path& directory);
+// What the export will ask for: the store's reader parses ahead in that
+// order and opens no file of a folder outside it.
+struct ExportScope {
+  std::string folder;  // as FindFolder takes it; "" is the top folder
+  bool includeSubfolders = true;
+  unsigned parseThreads = 0;  // 0: chosen from the machine's cores
+};
 
-// Parses mail files with GMime and keeps the last few parsed mails, so a
-// mail is parsed once per run however often the export asks for it.
-// `order`: the mail files in the order they will most likely be asked for;
-// the reader then parses a few ahead of the one asked for on a thread of
-// its own. Empty: every mail is parsed when asked for.
-std::shared_ptr<MailFileReader> MakeEmlFileReader(std::vector<std::filesystem::path> order = {});
+// Throws StoreError. A `scope` whose folder does not exist reads ahead
+// nothing.
+MailStore LoadMailStore(const std::filesystem::path& directory, const ExportScope& scope = {});
 
 }  // namespace trovex::store
