@@ -235,12 +235,6 @@ TEST(LoaderTest, UnreadableSubfolderIsAnError) {
   fs::permissions(locked, fs::perms::owner_all);
 }
 
-}  // namespace
-}  // namespace trovex::store
-
-namespace trovex::store {
-namespace {
-
 // The files below a folder tree that anyone opens from now on, as the
 // kernel reports them; folders are not counted.
 class OpenedFiles {
