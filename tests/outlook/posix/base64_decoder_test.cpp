@@ -7,8 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "testing/base64.h"
+
 namespace trovex::store {
 namespace {
+
+using testing::Base64Lines;
 
 // GMime's decoder over the whole text in one go: the reference.
 std::string GMimeDecodes(std::string_view text) {
@@ -35,22 +39,6 @@ std::string WeDecode(std::string_view text, size_t piece) {
   return out;
 }
 
-std::string Encode(std::string_view data, size_t lineLength, std::string_view lineEnd) {
-  constexpr std::string_view kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string flat;
-  for (size_t i = 0; i < data.size(); i += 3) {
-    unsigned v = static_cast<unsigned char>(data[i]) << 16;
-    if (i + 1 < data.size()) v |= static_cast<unsigned char>(data[i + 1]) << 8;
-    if (i + 2 < data.size()) v |= static_cast<unsigned char>(data[i + 2]);
-    flat += kAlphabet[v >> 18 & 63];
-    flat += kAlphabet[v >> 12 & 63];
-    flat += i + 1 < data.size() ? kAlphabet[v >> 6 & 63] : '=';
-    flat += i + 2 < data.size() ? kAlphabet[v & 63] : '=';
-  }
-  std::string lines;
-  for (size_t i = 0; i < flat.size(); i += lineLength) lines.append(flat, i, lineLength).append(lineEnd);
-  return lines;
-}
 
 // Every byte value, every character of the alphabet in every place of a
 // block, line lengths around the block sizes, input split anywhere.
@@ -62,7 +50,7 @@ TEST(Base64DecoderTest, DecodesAsGMimeDoesWhereverTheInputIsSplit) {
     const char* lineEnd;
   } layouts[] = {{76, "\r\n"}, {76, "\n"}, {64, "\n"}, {16, "\n"}, {15, "\r\n"}, {17, "\n"}, {4000, ""}};
   for (const auto& layout : layouts) {
-    const std::string text = Encode(data, layout.lineLength, layout.lineEnd);
+    const std::string text = Base64Lines(data, layout.lineLength, layout.lineEnd);
     const std::string expected = GMimeDecodes(text);
     ASSERT_EQ(expected, data);
     for (const size_t piece : {text.size(), size_t{1}, size_t{3}, size_t{16}, size_t{77}, size_t{1000}}) {
@@ -73,7 +61,7 @@ TEST(Base64DecoderTest, DecodesAsGMimeDoesWhereverTheInputIsSplit) {
 }
 
 TEST(Base64DecoderTest, ABlockWithAnyStrayByteDecodesAsGMimeDoes) {
-  const std::string clean = Encode(std::string(48, 'x') + "Trovex", 1000, "");
+  const std::string clean = Base64Lines(std::string(48, 'x') + "Trovex", 1000, "");
   for (const char stray : {'\0', '\t', ' ', '\n', '-', '.', ':', '=', '@', '[', '`', '{', '\x7f', '\x80', '\xff'}) {
     for (size_t at = 0; at < 40; ++at) {
       SCOPED_TRACE("byte " + std::to_string(static_cast<unsigned char>(stray)) + " at " + std::to_string(at));

@@ -20,6 +20,7 @@
 #include "outlook/posix/mail_store_loader.h"
 #include "outlook/store_binding.h"
 #include "support/date_time.h"
+#include "testing/base64.h"
 #include "testing/temp_dir.h"
 
 namespace trovex::store {
@@ -31,6 +32,7 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 using Lines = std::vector<std::string>;
 
+using testing::Base64Lines;
 using testing::TempDir;
 
 const fs::path kCorpus = TROVEX_CORPUS_DIR;
@@ -365,22 +367,8 @@ Grüße, 8 Bit
 // Base64 bodies as mailers really write them, and worse: the saved bytes
 // must be what GMime's decoder makes of the whole body in one go.
 TEST_F(EmlReaderTest, Base64DecodesAsGMimeDoes) {
-  const auto encode = [](std::string_view data, size_t lineLength, std::string_view lineEnd) {
-    constexpr std::string_view kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string flat;
-    for (size_t i = 0; i < data.size(); i += 3) {
-      unsigned v = static_cast<unsigned char>(data[i]) << 16;
-      if (i + 1 < data.size()) v |= static_cast<unsigned char>(data[i + 1]) << 8;
-      if (i + 2 < data.size()) v |= static_cast<unsigned char>(data[i + 2]);
-      flat += kAlphabet[v >> 18 & 63];
-      flat += kAlphabet[v >> 12 & 63];
-      flat += i + 1 < data.size() ? kAlphabet[v >> 6 & 63] : '=';
-      flat += i + 2 < data.size() ? kAlphabet[v & 63] : '=';
-    }
-    std::string lines;
-    for (size_t i = 0; i < flat.size(); i += lineLength) lines.append(flat, i, lineLength).append(lineEnd);
-    return lines;
-  };
+  const auto encode = Base64Lines;
+
   std::string big;  // beyond one read chunk, so groups straddle the chunk border
   for (int i = 0; i < 300'000; ++i) big += static_cast<char>(i * 7 + i / 251);
   const struct {
@@ -560,20 +548,7 @@ TEST_F(EmlReaderTest, LargeMailIsHeldWithoutItsBytesAndExportsWhole) {
     out << "Subject: Plan\r\nContent-Type: multipart/mixed; boundary=g\r\n\r\n--g\r\n"
            "Content-Type: text/plain\r\n\r\nAnbei der Plan.\r\n--g\r\n"
            "Content-Type: application/pdf; name=plan.pdf\r\nContent-Transfer-Encoding: base64\r\n\r\n";
-    constexpr std::string_view kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string line;
-    for (size_t i = 0; i < document.size(); i += 3) {
-      const auto byte = [&](size_t k) { return k < document.size() ? static_cast<unsigned char>(document[k]) : 0u; };
-      const unsigned v = byte(i) << 16 | byte(i + 1) << 8 | byte(i + 2);
-      line += kAlphabet[v >> 18 & 63];
-      line += kAlphabet[v >> 12 & 63];
-      line += i + 1 < document.size() ? kAlphabet[v >> 6 & 63] : '=';
-      line += i + 2 < document.size() ? kAlphabet[v & 63] : '=';
-      if (line.size() == 76 || i + 3 >= document.size()) {
-        out << line << "\r\n";
-        line.clear();
-      }
-    }
+    out << Base64Lines(document, 76, "\r\n");
     out << "--g--\r\n";
   }
   const auto fileKb = static_cast<long>(fs::file_size(file) / 1024);
