@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "support/posix/known_folders.h"
+#include "support/posix/unique_fd.h"
 #include "support/utf8.h"
 
 namespace trovex {
@@ -392,32 +393,12 @@ std::string Serialize(Keys keys) {
   return out;
 }
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int Get() const { return fd_; }
-  // Closes now, reporting the error that close() may be the first to see.
-  int Close() {
-    const int rc = ::close(fd_);
-    fd_ = -1;
-    return rc;
-  }
-
- private:
-  int fd_;
-};
-
 std::error_code LastErrno() { return {errno, std::generic_category()}; }
 
 // Reads the whole file; nullopt when there is none.
 std::optional<std::string> ReadFileBytes(const std::string& file) {
-  FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.Get() < 0) {
+  UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) {
     // A parent that is a file (ENOTDIR) means there is no file either.
     if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
     throw std::system_error(LastErrno());
@@ -478,7 +459,7 @@ std::error_code ReplaceFile(const std::string& file, const std::string& text) {
     if (rawFd < 0 && errno != EEXIST) return LastErrno();
   }
   if (rawFd < 0) return std::make_error_code(std::errc::file_exists);
-  FileDescriptor fd(rawFd);
+  UniqueFd fd(rawFd);
   struct TempGuard {
     const std::string& path;
     bool keep = false;
@@ -501,8 +482,8 @@ std::error_code ReplaceFile(const std::string& file, const std::string& text) {
   if (::rename(temp.c_str(), target.c_str()) != 0) return LastErrno();
   guard.keep = true;
   // The rename itself becomes durable with the directory.
-  FileDescriptor dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dirFd.Get() >= 0) ::fsync(dirFd.Get());
+  UniqueFd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dirFd) ::fsync(dirFd.Get());
   return {};
 }
 
