@@ -221,9 +221,11 @@ class EmlFileReader final : public MailFileReader {
   }
 
   // Freeing a parsed mail (its GMime objects and bytes) is work the threads
-  // that parse can take from the export's own.
+  // that parse can take from the export's own. They free only when they
+  // take work, which mails asked for outside the order never give them:
+  // beyond what reading ahead holds anyway, the caller frees.
   void Retire(std::shared_ptr<const StoreMail> mail) {
-    if (mail && !workers_.empty()) retired_.push_back(std::move(mail));
+    if (mail && !workers_.empty() && retired_.size() < reach_ + kRecent) retired_.push_back(std::move(mail));
   }
 
   // The export fetches a mail several times in a row (count, report line,

@@ -243,8 +243,20 @@ class PartContent final : public AttachmentContent {
     }
     thread_local std::string in(kReadChunk, '\0');
     g_mime_stream_reset(raw);
-    for (ssize_t n; (n = g_mime_stream_read(raw, in.data(), kReadChunk)) > 0;)
+    const gint64 length = g_mime_stream_length(raw);
+    gint64 got = 0;
+    ssize_t n;
+    while ((n = g_mime_stream_read(raw, in.data(), kReadChunk)) > 0) {
+      got += n;
       if (!decode(in.data(), static_cast<size_t>(n))) return false;
+    }
+    // A part's stream reads -1 at the end of its bounds. Short of them, the
+    // read failed or the mail file was cut short since it was parsed: no
+    // short attachment then.
+    if (length >= 0 ? got < length : n < 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
     return WriteAll(fd, out.data(), used);
   }
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -11,7 +12,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <variant>
 #include <vector>
@@ -537,20 +540,29 @@ long RssKb() {
   return -1;
 }
 
+// 12 MiB of bytes that do not repeat soon.
+std::string LargeDocument() {
+  std::string document(12 * 1024 * 1024, '\0');
+  for (size_t i = 0; i < document.size(); ++i) document[i] = static_cast<char>((i * 2654435761u) >> 13);
+  return document;
+}
+
+// A mail too large to read whole, with `document` as its one attachment.
+fs::path WriteLargeMail(const fs::path& file, std::string_view document) {
+  std::ofstream out(file, std::ios::binary);
+  out << "Subject: Plan\r\nContent-Type: multipart/mixed; boundary=g\r\n\r\n--g\r\n"
+         "Content-Type: text/plain\r\n\r\nAnbei der Plan.\r\n--g\r\n"
+         "Content-Type: application/pdf; name=plan.pdf\r\nContent-Transfer-Encoding: base64\r\n\r\n";
+  out << Base64Lines(document, 76, "\r\n");
+  out << "--g--\r\n";
+  return file;
+}
+
 // A mail too large to read whole is parsed from its file: holding it takes
 // far less memory than its size, and its attachment still exports whole.
 TEST_F(EmlReaderTest, LargeMailIsHeldWithoutItsBytesAndExportsWhole) {
-  std::string document(12 * 1024 * 1024, '\0');
-  for (size_t i = 0; i < document.size(); ++i) document[i] = static_cast<char>((i * 2654435761u) >> 13);
-  const fs::path file = dir_.path() / "gross.eml";
-  {
-    std::ofstream out(file, std::ios::binary);
-    out << "Subject: Plan\r\nContent-Type: multipart/mixed; boundary=g\r\n\r\n--g\r\n"
-           "Content-Type: text/plain\r\n\r\nAnbei der Plan.\r\n--g\r\n"
-           "Content-Type: application/pdf; name=plan.pdf\r\nContent-Transfer-Encoding: base64\r\n\r\n";
-    out << Base64Lines(document, 76, "\r\n");
-    out << "--g--\r\n";
-  }
+  const std::string document = LargeDocument();
+  const fs::path file = WriteLargeMail(dir_.path() / "gross.eml", document);
   const auto fileKb = static_cast<long>(fs::file_size(file) / 1024);
 
   const long before = RssKb();
@@ -562,6 +574,17 @@ TEST_F(EmlReaderTest, LargeMailIsHeldWithoutItsBytesAndExportsWhole) {
   EXPECT_EQ(mail->attachments[0].fileName, "plan.pdf");
   mail->attachments[0].content->WriteTo(dir_.path() / "plan.pdf");
   EXPECT_TRUE(ReadBytes(dir_.path() / "plan.pdf") == document);
+}
+
+// The attachments of such a mail decode from its file; a file cut short in
+// the meantime fails the save instead of giving a short attachment.
+TEST_F(EmlReaderTest, MailFileCutShortAfterParsingFailsTheSave) {
+  const fs::path file = WriteLargeMail(dir_.path() / "gross.eml", LargeDocument());
+  const auto mail = Read(file);
+  ASSERT_NE(mail, nullptr);
+  ASSERT_EQ(mail->attachments.size(), 1u);
+  fs::resize_file(file, fs::file_size(file) / 2);
+  EXPECT_THROW(mail->attachments[0].content->WriteTo(dir_.path() / "plan.pdf"), std::system_error);
 }
 
 // The sample store as the export sees it through the object model.
@@ -599,6 +622,18 @@ TEST_F(EmlReaderTest, ReadingAheadGivesWhatReadingOnRequestGives) {
       EXPECT_EQ(ReadBytes(out), ReadBytes(plainOut));
     }
   }
+}
+
+// Mails asked for outside the guessed order are held only while they are
+// among the few most recent or wait to be freed, however many there are.
+TEST_F(EmlReaderTest, MailsReadOutsideTheOrderAreNotHeld) {
+  const auto reader =
+      MakeEmlFileReader({dir_.Write("a.eml", "Subject: a\n\nx\n"), dir_.Write("b.eml", "Subject: b\n\nx\n")}, 1);
+  std::vector<std::weak_ptr<const StoreMail>> read;
+  for (int i = 0; i < 40; ++i)
+    read.push_back(reader->Read(dir_.Write("x" + std::to_string(i) + ".eml", "Subject: x\n\nx\n")));
+  const auto held = std::count_if(read.begin(), read.end(), [](const auto& mail) { return !mail.expired(); });
+  EXPECT_LT(held, 20);
 }
 
 TEST_F(EmlReaderTest, AFailureFoundAheadIsRaisedWhenAskedAndNotKept) {
