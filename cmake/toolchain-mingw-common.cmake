@@ -2,9 +2,12 @@
 # per-architecture toolchain files after they set TROVEX_MINGW_TRIPLE.
 set(CMAKE_SYSTEM_NAME Windows)
 
-# The posix thread model gives std::mutex and friends; linked statically.
-set(CMAKE_C_COMPILER ${TROVEX_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TROVEX_MINGW_TRIPLE}-g++-posix)
+# The win32 thread model: the add-in starts no threads, and the posix model
+# would link winpthreads into Outlook's process with its TLS callback and a
+# process-wide vectored exception handler. GCC 12 then has no std::thread
+# or std::mutex; the tests use Win32's own.
+set(CMAKE_C_COMPILER ${TROVEX_MINGW_TRIPLE}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${TROVEX_MINGW_TRIPLE}-g++-win32)
 set(CMAKE_RC_COMPILER ${TROVEX_MINGW_TRIPLE}-windres)
 set(TROVEX_WIDL ${TROVEX_MINGW_TRIPLE}-widl)
 

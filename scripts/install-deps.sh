@@ -11,7 +11,7 @@ packages=(
   libxml2-utils
   # The Windows add-in: cross compilers, widl, and Wine with a virtual display
   # to run it. 64-bit Wine only: the i386 architecture is not added here.
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
+  g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 mingw-w64-tools
   wine64 xvfb xauth
 )
 

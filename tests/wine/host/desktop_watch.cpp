@@ -58,21 +58,21 @@ MessageBoxWatcher::MessageBoxWatcher() : thread_(::GetCurrentThreadId()), watche
 
 MessageBoxWatcher::~MessageBoxWatcher() {
   {
-    const std::lock_guard lock(mutex_);
+    const Win32Guard lock(mutex_);
     stop_ = true;
   }
-  watcher_.join();
+  watcher_.Join();
 }
 
 std::vector<ShownMessageBox> MessageBoxWatcher::Take() {
-  const std::lock_guard lock(mutex_);
+  const Win32Guard lock(mutex_);
   return std::exchange(seen_, {});
 }
 
 void MessageBoxWatcher::Watch() {
   for (;;) {
     {
-      const std::lock_guard lock(mutex_);
+      const Win32Guard lock(mutex_);
       if (stop_) return;
       // A closed box's handle may come back for a new window.
       std::erase_if(answered_, [](HWND box) { return !::IsWindow(box); });
@@ -80,13 +80,13 @@ void MessageBoxWatcher::Watch() {
     std::vector<HWND> boxes;
     ::EnumThreadWindows(thread_, CollectDialog, reinterpret_cast<LPARAM>(&boxes));
     for (HWND box : boxes) Answer(box);
-    std::this_thread::sleep_for(kPollInterval);
+    ::Sleep(static_cast<DWORD>(kPollInterval.count()));
   }
 }
 
 void MessageBoxWatcher::Answer(HWND box) {
   {
-    const std::lock_guard lock(mutex_);
+    const Win32Guard lock(mutex_);
     if (answered_.count(box)) return;
   }
   ShownMessageBox shown;
@@ -111,7 +111,7 @@ void MessageBoxWatcher::Answer(HWND box) {
   std::sort(buttons.begin(), buttons.end());
   for (const auto& [left, button] : buttons) shown.buttons.push_back(TextOf(button));
   {
-    const std::lock_guard lock(mutex_);
+    const Win32Guard lock(mutex_);
     seen_.push_back(shown);
     answered_.insert(box);
   }
@@ -181,7 +181,7 @@ std::vector<std::string> BrowserCapture::WaitForUrls(std::size_t count, std::chr
   for (;;) {
     std::vector<std::string> urls = LinesOf(log_);
     if (urls.size() >= count || std::chrono::steady_clock::now() >= end) return urls;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ::Sleep(50);
   }
 }
 

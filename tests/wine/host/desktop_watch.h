@@ -6,11 +6,11 @@
 #include <windows.h>
 
 #include <chrono>
-#include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "host/win32_thread.h"
 
 namespace trovex::wine_host {
 
@@ -45,11 +45,11 @@ class MessageBoxWatcher {
   void Answer(HWND box);
 
   const DWORD thread_;
-  std::mutex mutex_;
+  Win32Lock mutex_;
   std::vector<ShownMessageBox> seen_;
   std::set<HWND> answered_;
   bool stop_ = false;
-  std::thread watcher_;
+  Win32Thread watcher_;
 };
 
 // Registers a capture program of the tests (url_capture.exe, beside the

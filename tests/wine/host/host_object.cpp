@@ -5,13 +5,13 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
-#include <mutex>
 #include <set>
 #include <sstream>
 #include <vector>
 
 #include "host/host_state.h"
 #include "support/win32/wide_string.h"
+#include "host/win32_thread.h"
 #include "support/win32/win32_handles.h"
 
 namespace trovex::wine_host {
@@ -20,7 +20,7 @@ namespace {
 // Objects may be released from a wrong thread (which the test then fails
 // on), so the registry is locked.
 struct Registry {
-  std::mutex mutex;
+  Win32Lock mutex;
   std::set<const HostObject*> live;
   std::vector<std::unique_ptr<HostObject>> dead;
 };
@@ -39,12 +39,12 @@ std::string HexCode(HRESULT hr) {
 }  // namespace
 
 HostObject::HostObject(std::shared_ptr<HostState> state, const char* kind) : state_(std::move(state)), kind_(kind) {
-  std::lock_guard lock(Objects().mutex);
+  Win32Guard lock(Objects().mutex);
   Objects().live.insert(this);
 }
 
 HostObject::~HostObject() {
-  std::lock_guard lock(Objects().mutex);
+  Win32Guard lock(Objects().mutex);
   Objects().live.erase(this);
 }
 
@@ -71,26 +71,26 @@ ULONG HostObject::ReleaseImpl() {
   if (left > 0) return static_cast<ULONG>(left);
   dead_ = true;
   OnDeath();
-  std::lock_guard lock(Objects().mutex);
+  Win32Guard lock(Objects().mutex);
   Objects().live.erase(this);
   Objects().dead.emplace_back(this);
   return 0;
 }
 
 long LiveHostObjects() {
-  std::lock_guard lock(Objects().mutex);
+  Win32Guard lock(Objects().mutex);
   return static_cast<long>(Objects().live.size());
 }
 
 long LiveHostObjects(const HostState* state) {
-  std::lock_guard lock(Objects().mutex);
+  Win32Guard lock(Objects().mutex);
   long n = 0;
   for (const HostObject* o : Objects().live) n += o->State() == state ? 1 : 0;
   return n;
 }
 
 long ReferencesOn(const HostState* state) {
-  std::lock_guard lock(Objects().mutex);
+  Win32Guard lock(Objects().mutex);
   long n = 0;
   for (const HostObject* o : Objects().live) n += o->State() == state ? o->RefCount() : 0;
   return n;
@@ -99,7 +99,7 @@ long ReferencesOn(const HostState* state) {
 std::string DescribeLiveHostObjects() {
   std::map<std::string, std::pair<int, long>> byKind;
   {
-    std::lock_guard lock(Objects().mutex);
+    Win32Guard lock(Objects().mutex);
     for (const HostObject* o : Objects().live) {
       auto& [count, refs] = byKind[o->Kind()];
       ++count;
@@ -117,7 +117,7 @@ std::string DescribeLiveHostObjects() {
 void EndOfTestCleanup() {
   std::vector<std::unique_ptr<HostObject>> dead;
   {
-    std::lock_guard lock(Objects().mutex);
+    Win32Guard lock(Objects().mutex);
     // Leaked objects are never freed: someone may still call them.
     Objects().live.clear();
     dead.swap(Objects().dead);

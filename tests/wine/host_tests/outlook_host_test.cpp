@@ -10,12 +10,12 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <thread>
 #include <variant>
 
 #include "host/host_object.h"
 #include "host/outlook_host.h"
 #include "host/scratch_folder.h"
+#include "host/win32_thread.h"
 #include "outlook/win32/outlook_ids.h"
 #include "support/win32/dispatch_client.h"
 #include "support/win32/wide_string.h"
@@ -382,10 +382,10 @@ TEST_F(OutlookHostTest, CallsThatMustNotHappenFailTheTest) {
       {"call from another thread",
        [&] {
          HRESULT hr = S_OK;
-         std::thread([&] {
+         Win32Thread([&] {
            UINT n = 0;
            hr = host_.Application()->GetTypeInfoCount(&n);
-         }).join();
+         }).Join();
          return hr;
        },
        E_UNEXPECTED},
