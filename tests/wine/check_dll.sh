@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # check_dll.sh OBJDUMP DLL: the add-in exports exactly the four entry points
 # of an in-process COM server and imports from system DLLs only, so that it
-# loads on any Windows without a MinGW runtime beside it; and it names no
+# loads on any Windows without a MinGW runtime beside it; it ships without
+# debug sections and without winpthreads, whose vectored exception handler
+# would watch all of Outlook's exceptions; and it names no
 # TROVEX_TEST_ variable, in 8-bit or UTF-16 text, so nothing in the
 # environment can change what the shipped add-in does.
 set -euo pipefail
@@ -29,6 +31,17 @@ for name in $imports; do
     status=1
   fi
 done
+
+debug=$("$objdump" -h "$dll" | awk '$2 ~ /^\.debug/ {print $2}')
+if [ -n "$debug" ]; then
+  echo "FAIL $dll carries debug sections: $(echo $debug)"
+  status=1
+fi
+if grep -qE '(AddVectoredExceptionHandler|pthread_)' <<<"$dump"; then
+  echo "FAIL $dll brings winpthreads or a vectored exception handler:"
+  grep -E '(AddVectoredExceptionHandler|pthread_)' <<<"$dump" | sed 's/^/  /'
+  status=1
+fi
 
 hooks=$( (strings -a "$dll"; strings -a -e l "$dll") | grep -o 'TROVEX_TEST_[A-Za-z0-9_]*' | sort -u || true)
 if [ -n "$hooks" ]; then
