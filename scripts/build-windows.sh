@@ -3,6 +3,7 @@
 # Wine runs) and build-win32 (i686, checked by objdump only). Both Release,
 # Ninja; each builds the DLL, the Outlook test host and its tests.
 # Targets given as arguments are built instead of everything.
+# TROVEX_WERROR=ON makes warnings errors, as the test command does.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,6 +11,7 @@ for arch in x86_64:build-win64 i686:build-win32; do
   toolchain=${arch%%:*}
   dir=${arch#*:}
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DTROVEX_WERROR="${TROVEX_WERROR:-OFF}" \
     -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchain-mingw-$toolchain.cmake" >/dev/null
   if [ $# -gt 0 ]; then
     cmake --build "$dir" --target "$@"

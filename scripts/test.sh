@@ -5,11 +5,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+# Warnings are errors here, in every tree this command builds.
+export TROVEX_WERROR=ON
 scripts/build.sh
 ctest --test-dir build --output-on-failure -j2
 
 echo "== again under AddressSanitizer and UBSan"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTROVEX_SANITIZE=ON -DTROVEX_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTROVEX_SANITIZE=ON -DTROVEX_WERROR=ON -DTROVEX_BUILD_BENCH=OFF >/dev/null
 cmake --build build-asan
 ctest --test-dir build-asan --output-on-failure -j2
 
