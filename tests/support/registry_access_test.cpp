@@ -7,7 +7,10 @@
 namespace trovex {
 namespace {
 
-TEST(RegistryReadAccess, AddsTheViewFlagOnlyUnderWow64) {
+using Op = RegistryOperation;
+using Rule = RegistryViewRule;
+
+TEST(RegistryAccess, ByPathAddsTheViewFlagOnlyUnderWow64) {
   struct Case {
     std::string_view key;
     bool wow64;
@@ -25,7 +28,34 @@ TEST(RegistryReadAccess, AddsTheViewFlagOnlyUnderWow64) {
       {"Software\\Wow64 32Node", true, 0x20119},                              // nor a near miss
       {"", true, 0x20119},                                                    // the hive itself
   };
-  for (const auto& c : cases) EXPECT_EQ(RegistryReadAccess(c.key, c.wow64), c.access) << c.key << " " << c.wow64;
+  for (const auto& c : cases)
+    EXPECT_EQ(RegistryAccess(Op::Read, c.key, c.wow64, Rule::ByPath), c.access) << c.key << " " << c.wow64;
+}
+
+// A check and the write or delete after it must see the same key: every
+// operation of a rule takes the view its reads take.
+TEST(RegistryAccess, EveryOperationTakesTheViewOfTheRead) {
+  struct Case {
+    std::string_view key;
+    bool wow64;
+    Rule rule;
+    unsigned read, write, remove;
+  };
+  const Case cases[] = {
+      {"Software\\Quellmark Software\\MSO_Attachments", true, Rule::ByPath, 0x20119, 0x20106, 0x100},
+      {"Software\\Wow6432Node\\Quellmark", true, Rule::ByPath, 0x20219, 0x20206, 0x200},
+      {"Software\\Quellmark Software\\MSO_Attachments", false, Rule::ByPath, 0x20019, 0x20006, 0},
+      // The add-in's own keys: the process's view, whatever the path says.
+      {"CLSID\\{00000000-0000-0000-0000-000000000000}", true, Rule::Own, 0x20019, 0x20006, 0},
+      {"Software\\Wow6432Node\\Microsoft\\Office", true, Rule::Own, 0x20019, 0x20006, 0},
+      {"Software\\Microsoft\\Office\\Outlook\\AddIns\\QM_MSOAddIn.MSOAddIn", false, Rule::Own, 0x20019, 0x20006, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.key << " wow64=" << c.wow64);
+    EXPECT_EQ(RegistryAccess(Op::Read, c.key, c.wow64, c.rule), c.read);
+    EXPECT_EQ(RegistryAccess(Op::Write, c.key, c.wow64, c.rule), c.write);
+    EXPECT_EQ(RegistryAccess(Op::Delete, c.key, c.wow64, c.rule), c.remove);
+  }
 }
 
 }  // namespace

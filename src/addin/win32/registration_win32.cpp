@@ -89,8 +89,10 @@ ServerRegistration ThisServer(TadxFactory& factory) {
 
 }  // namespace
 
+// The classes, the type library and the add-in key of a 32-bit server
+// belong in the 32-bit view, where 32-bit Office looks: the process's own.
 Registry& AddInRegistry() {
-  static trovex::win32::Win32Registry registry;
+  static trovex::win32::Win32Registry registry(RegistryViewRule::Own);
   return registry;
 }
 

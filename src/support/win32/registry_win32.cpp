@@ -18,20 +18,19 @@ using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
 
 // The key opened for reading; empty when it cannot be opened (missing,
 // denied, no hive), which reads as the defaults.
-unique_hkey OpenForRead(RegistryRoot root, std::string_view key) {
+unique_hkey OpenForRead(RegistryRoot root, std::string_view key, REGSAM access) {
   unique_hkey hkey;
   HKEY hive = RootKey(root);
   if (!hive) return hkey;
-  const REGSAM access = RegistryReadAccess(key, IsWow64());
   if (::RegOpenKeyExW(hive, WideFromUtf8(key).c_str(), 0, access, hkey.Put()) != ERROR_SUCCESS) hkey.Reset();
   return hkey;
 }
 
-unique_hkey OpenForWrite(RegistryRoot root, std::string_view key) {
+unique_hkey OpenForWrite(RegistryRoot root, std::string_view key, REGSAM access) {
   unique_hkey hkey;
   HKEY hive = RootKey(root);
   if (!hive) return hkey;
-  if (::RegCreateKeyExW(hive, WideFromUtf8(key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+  if (::RegCreateKeyExW(hive, WideFromUtf8(key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
                         hkey.Put(), nullptr) != ERROR_SUCCESS) {
     hkey.Reset();
   }
@@ -104,8 +103,14 @@ HKEY RootKey(RegistryRoot root) {
   return nullptr;
 }
 
+unsigned Win32Registry::Access(RegistryOperation operation, std::string_view key) const {
+  // Only the path rule needs to know; the process's own view never asks.
+  const bool wow64 = rule_ == RegistryViewRule::ByPath && IsWow64();
+  return RegistryAccess(operation, key, wow64, rule_);
+}
+
 std::string Win32Registry::ReadRegString(RegistryRoot root, std::string_view key, std::string_view name) {
-  const unique_hkey hkey = OpenForRead(root, key);
+  const unique_hkey hkey = OpenForRead(root, key, Access(RegistryOperation::Read, key));
   if (!hkey) return {};
   const std::optional<RawValue> value = QueryValue(hkey.Get(), key, name);
   if (!value || (value->type != REG_SZ && value->type != REG_EXPAND_SZ)) return {};
@@ -113,7 +118,7 @@ std::string Win32Registry::ReadRegString(RegistryRoot root, std::string_view key
 }
 
 bool Win32Registry::ReadRegBool(RegistryRoot root, std::string_view key, std::string_view name) {
-  const unique_hkey hkey = OpenForRead(root, key);
+  const unique_hkey hkey = OpenForRead(root, key, Access(RegistryOperation::Read, key));
   if (!hkey) return false;
   const std::optional<RawValue> value = QueryValue(hkey.Get(), key, name);
   if (!value) return false;
@@ -126,23 +131,34 @@ bool Win32Registry::ReadRegBool(RegistryRoot root, std::string_view key, std::st
 
 std::optional<std::uint32_t> Win32Registry::ReadRegDword(RegistryRoot root, std::string_view key,
                                                          std::string_view name) {
-  const unique_hkey hkey = OpenForRead(root, key);
+  const unique_hkey hkey = OpenForRead(root, key, Access(RegistryOperation::Read, key));
   if (!hkey) return std::nullopt;
   const std::optional<RawValue> value = QueryValue(hkey.Get(), key, name);
   return value ? DwordOf(*value) : std::nullopt;
 }
 
-bool Win32Registry::KeyExists(RegistryRoot root, std::string_view key) { return bool(OpenForRead(root, key)); }
+bool Win32Registry::KeyExists(RegistryRoot root, std::string_view key) { return bool(OpenForRead(root, key, Access(RegistryOperation::Read, key))); }
 
 bool Win32Registry::DeleteKey(RegistryRoot root, std::string_view key) {
   HKEY hive = RootKey(root);
   if (!hive || key.empty()) return false;
-  return ::RegDeleteTreeW(hive, WideFromUtf8(key).c_str()) == ERROR_SUCCESS;
+  // RegDeleteTreeW knows only the default view: empty the key opened in
+  // the rule's view, then delete it in that view.
+  const REGSAM view = Access(RegistryOperation::Delete, key);
+  const std::wstring path = WideFromUtf8(key);
+  unique_hkey hkey;
+  if (::RegOpenKeyExW(hive, path.c_str(), 0, DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_SET_VALUE | view,
+                      hkey.Put()) != ERROR_SUCCESS) {
+    return false;
+  }
+  if (::RegDeleteTreeW(hkey.Get(), nullptr) != ERROR_SUCCESS) return false;
+  hkey.Reset();
+  return ::RegDeleteKeyExW(hive, path.c_str(), view, 0) == ERROR_SUCCESS;
 }
 
 bool Win32Registry::WriteRegString(RegistryRoot root, std::string_view key, std::string_view name,
                                    std::string_view value) {
-  const unique_hkey hkey = OpenForWrite(root, key);
+  const unique_hkey hkey = OpenForWrite(root, key, Access(RegistryOperation::Write, key));
   if (!hkey) return false;
   const std::wstring text = WideFromUtf8(value);
   const auto bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
@@ -156,7 +172,7 @@ bool Win32Registry::WriteRegBool(RegistryRoot root, std::string_view key, std::s
 
 bool Win32Registry::WriteRegDword(RegistryRoot root, std::string_view key, std::string_view name,
                                   std::uint32_t value) {
-  const unique_hkey hkey = OpenForWrite(root, key);
+  const unique_hkey hkey = OpenForWrite(root, key, Access(RegistryOperation::Write, key));
   if (!hkey) return false;
   const DWORD number = value;
   return ::RegSetValueExW(hkey.Get(), WideFromUtf8(name).c_str(), 0, REG_DWORD,

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "support/registry.h"
+#include "support/registry_access.h"
 
 namespace trovex::win32 {
 
@@ -18,11 +19,14 @@ bool IsWow64();
 // The hive of `root`; nullptr for a value that names none.
 HKEY RootKey(RegistryRoot root);
 
-// No key stays open between calls. Reads open with KEY_READ and the view
-// flag of RegistryReadAccess, never creating; writes open with KEY_WRITE
-// through RegCreateKeyExW, creating missing parents, in the default view.
+// No key stays open between calls. Reads open with KEY_READ, never
+// creating; writes open with KEY_WRITE through RegCreateKeyExW, creating
+// missing parents; every operation in the view its rule gives the key
+// (RegistryAccess), the same for a read, a write and a delete.
 class Win32Registry final : public Registry {
  public:
+  explicit Win32Registry(RegistryViewRule rule = RegistryViewRule::ByPath) : rule_(rule) {}
+
   std::string ReadRegString(RegistryRoot root, std::string_view key, std::string_view name) override;
   bool ReadRegBool(RegistryRoot root, std::string_view key, std::string_view name) override;
   bool WriteRegString(RegistryRoot root, std::string_view key, std::string_view name,
@@ -32,8 +36,12 @@ class Win32Registry final : public Registry {
   bool WriteRegDword(RegistryRoot root, std::string_view key, std::string_view name, std::uint32_t value) override;
   // Opened as a read would open it, in the same view.
   bool KeyExists(RegistryRoot root, std::string_view key) override;
-  // RegDeleteTreeW in the default view, as writes use.
   bool DeleteKey(RegistryRoot root, std::string_view key) override;
+
+ private:
+  unsigned Access(RegistryOperation operation, std::string_view key) const;
+
+  RegistryViewRule rule_;
 };
 
 }  // namespace trovex::win32

@@ -32,9 +32,15 @@ class DisabledThreadWindows {
   DisabledThreadWindows& operator=(const DisabledThreadWindows&) = delete;
 
  private:
-  static BOOL CALLBACK Collect(HWND w, LPARAM list) {
-    if (::IsWindowVisible(w) && ::IsWindowEnabled(w)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
-    return TRUE;
+  // Called from user32's frames, which no exception may cross (on x86 the
+  // unwinder cannot pass them): without memory the enumeration just stops.
+  static BOOL CALLBACK Collect(HWND w, LPARAM list) noexcept {
+    try {
+      if (::IsWindowVisible(w) && ::IsWindowEnabled(w)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
+      return TRUE;
+    } catch (...) {
+      return FALSE;
+    }
   }
   std::vector<HWND> windows_;
 };
