@@ -72,7 +72,7 @@ class PropertyAccessorObject final : public Dispatch<PropertyAccessorObject> {
   }
 
   static constexpr Member<PropertyAccessorObject> kMembers[] = {
-      {L"GetProperty", 0xFB0A, DISPATCH_METHOD, 1, &PropertyAccessorObject::GetProperty},
+      {L"GetProperty", 0xFAFB, DISPATCH_METHOD, 1, &PropertyAccessorObject::GetProperty},
   };
 
  private:
@@ -109,7 +109,7 @@ class AttachmentObject final : public Dispatch<AttachmentObject> {
   static constexpr Member<AttachmentObject> kMembers[] = {
       {L"FileName", 0x3704, kGet, 0, &AttachmentObject::FileName},
       {L"PropertyAccessor", 0xFAFD, kGet, 0, &AttachmentObject::PropertyAccessor},
-      {L"SaveAsFile", 0x69, DISPATCH_METHOD, 1, &AttachmentObject::SaveAsFile},
+      {L"SaveAsFile", 0x68, DISPATCH_METHOD, 1, &AttachmentObject::SaveAsFile},
   };
 
  private:
@@ -307,7 +307,7 @@ class ExplorerObject final : public Dispatch<ExplorerObject> {
   }
 
   static constexpr Member<ExplorerObject> kMembers[] = {
-      {L"CurrentFolder", 0x2200, kGet, 0, &ExplorerObject::CurrentFolder},
+      {L"CurrentFolder", 0x2101, kGet, 0, &ExplorerObject::CurrentFolder},
   };
 };
 
@@ -440,7 +440,7 @@ class ComAddInObject final : public Dispatch<ComAddInObject> {
   }
 
   static constexpr Member<ComAddInObject> kMembers[] = {
-      {L"Object", 0x2, kGet | kPut, 0, &ComAddInObject::Object},
+      {L"Object", 0x7, kGet | kPut, 0, &ComAddInObject::Object},
   };
 
   ComPtr<IDispatch> Kept() const { return object_.Share(); }

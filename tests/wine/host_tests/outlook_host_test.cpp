@@ -258,6 +258,61 @@ TEST_F(OutlookHostTest, SaveAsFileWritesTheContentToTheWindowsPath) {
   std::filesystem::remove_all(dir);
 }
 
+// Clients compiled against Outlook's type library call by DISPID, as the MFC
+// ClassWizard wrappers of msoutl.olb do (InvokeHelper(0x68, DISPATCH_METHOD,
+// ...) for Attachment.SaveAsFile): the host's names must lead to Outlook's
+// numbers. The numbers as those wrappers and the joa and com4j bindings of
+// msoutl.olb and mso.dll have them, kept apart from the host's tables.
+TEST_F(OutlookHostTest, NamesLeadToOutlooksDispids) {
+  const wchar_t* const mail = L"ActiveExplorer.CurrentFolder.Items.Item(1)";
+  const wchar_t* const attachment = L"ActiveExplorer.CurrentFolder.Items.Item(1).Attachments.Item(1)";
+  const struct {
+    const wchar_t* object;  // a path from the Application; nullptr: the COMAddIn
+    const wchar_t* member;
+    DISPID id;
+  } cases[] = {
+      {L"", L"Version", 0x116},
+      {L"", L"ActiveExplorer", 0x111},
+      {L"ActiveExplorer", L"CurrentFolder", 0x2101},
+      {L"ActiveExplorer.CurrentFolder", L"Folders", 0x2103},
+      {L"ActiveExplorer.CurrentFolder", L"Items", 0x3100},
+      {L"ActiveExplorer.CurrentFolder", L"Name", 0x3001},
+      {L"ActiveExplorer.CurrentFolder.Folders", L"Count", 0x50},
+      {L"ActiveExplorer.CurrentFolder.Folders", L"Item", 0x51},
+      {L"ActiveExplorer.CurrentFolder.Items", L"Count", 0x50},
+      {L"ActiveExplorer.CurrentFolder.Items", L"Item", 0x51},
+      {mail, L"Attachments", 0xF815},
+      {mail, L"MessageClass", 0x1A},
+      {mail, L"Subject", 0x37},
+      {mail, L"ReceivedByName", 0x40},
+      {mail, L"ReceivedOnBehalfOfName", 0x44},
+      {mail, L"ReceivedTime", 0xE06},
+      {mail, L"SenderName", 0xC1A},
+      {mail, L"SenderEmailAddress", 0xC1F},
+      {mail, L"SenderEmailType", 0xC1E},
+      {mail, L"PropertyAccessor", 0xFAFD},
+      {L"ActiveExplorer.CurrentFolder.Items.Item(2)", L"MessageClass", 0x1A},
+      {L"ActiveExplorer.CurrentFolder.Items.Item(1).Attachments", L"Count", 0x50},
+      {L"ActiveExplorer.CurrentFolder.Items.Item(1).Attachments", L"Item", 0x51},
+      {attachment, L"FileName", 0x3704},
+      {attachment, L"SaveAsFile", 0x68},
+      {attachment, L"PropertyAccessor", 0xFAFD},
+      {L"ActiveExplorer.CurrentFolder.Items.Item(1).Attachments.Item(1).PropertyAccessor", L"GetProperty", 0xFAFB},
+      {nullptr, L"Object", 0x7},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(win32::Utf8FromWide(std::wstring(c.object ? c.object : L"COMAddIn") + L" " + c.member));
+    const ComPtr<IDispatch> object = !c.object  ? ComPtr<IDispatch>::AddRefOf(host_.AddInInstance())
+                                     : *c.object ? WalkToObject(host_.Application(), c.object)
+                                                 : ComPtr<IDispatch>::AddRefOf(host_.Application());
+    ASSERT_TRUE(object);
+    LPOLESTR names[] = {const_cast<LPOLESTR>(c.member)};
+    DISPID id = DISPID_UNKNOWN;
+    ASSERT_EQ(S_OK, object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id));
+    EXPECT_EQ(c.id, id);
+  }
+}
+
 TEST_F(OutlookHostTest, QueryInterfaceAnswersOutlooksInterfacesWhereOutlookDoes) {
   const struct {
     const wchar_t* path;  // empty: the Application
