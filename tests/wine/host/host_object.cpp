@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "host/host_state.h"
@@ -124,14 +125,66 @@ void EndOfTestCleanup() {
   }
 }
 
-// DispatchBase ---------------------------------------------------------------
+// Type library ----------------------------------------------------------------
 
-HRESULT DispatchBase::QueryInterface(REFIID iid, void** out) {
+namespace {
+
+// The test program's resource TYPELIB 1, loaded once and never registered.
+ITypeLib* HostTypeLibrary() {
+  static const win32::ComPtr<ITypeLib> library = [] {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+      if (n == 0) throw std::runtime_error("GetModuleFileNameW failed");
+      if (n < path.size()) {
+        path.resize(n);
+        break;
+      }
+      path.resize(path.size() * 2);
+    }
+    win32::ComPtr<ITypeLib> lib;
+    const HRESULT hr = ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.Put());
+    if (FAILED(hr)) throw std::runtime_error("the host's type library does not load: " + HexCode(hr));
+    return lib;
+  }();
+  return library.Get();
+}
+
+}  // namespace
+
+InterfaceInfo LoadInterfaceInfo(REFIID iid) {
+  InterfaceInfo info;
+  HRESULT hr = HostTypeLibrary()->GetTypeInfoOfGuid(iid, info.dispatch.Put());
+  if (FAILED(hr)) throw std::runtime_error("an interface the host's type library lacks: " + HexCode(hr));
+  TYPEATTR* attr = nullptr;
+  hr = info.dispatch->GetTypeAttr(&attr);
+  if (FAILED(hr)) throw std::runtime_error("GetTypeAttr failed: " + HexCode(hr));
+  const TYPEKIND kind = attr->typekind;
+  info.dispatch->ReleaseTypeAttr(attr);
+  if (kind != TKIND_DISPATCH) {
+    // A plain vtable interface: its own description serves both ways.
+    info.vtable = info.dispatch.Share();
+    return info;
+  }
+  // A dual interface's dispinterface would have DispInvoke call Invoke
+  // again; its vtable part is the interface it refers to as -1.
+  HREFTYPE ref = 0;
+  hr = info.dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref);
+  if (SUCCEEDED(hr)) hr = info.dispatch->GetRefTypeInfo(ref, info.vtable.Put());
+  if (FAILED(hr)) throw std::runtime_error("an interface of the host's type library is not dual: " + HexCode(hr));
+  return info;
+}
+
+// AutomationBase -------------------------------------------------------------
+
+HRESULT AutomationBase::Query(REFIID iid, void** out, void* primary, void* errorInfo) {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (!CheckCall("QueryInterface")) return E_UNEXPECTED;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) {
-    *out = static_cast<IDispatch*>(this);
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, iid_)) {
+    *out = primary;
+  } else if (IsEqualIID(iid, IID_ISupportErrorInfo)) {
+    *out = errorInfo;
   } else {
     *out = QueryExtra(iid);
   }
@@ -140,148 +193,129 @@ HRESULT DispatchBase::QueryInterface(REFIID iid, void** out) {
   return S_OK;
 }
 
-HRESULT DispatchBase::GetTypeInfoCount(UINT* count) {
+HRESULT AutomationBase::TypeInfoCount(UINT* count) {
   if (!count) return E_POINTER;
-  *count = 0;  // late-bound only, as far as our clients are concerned
-  return CheckCall("GetTypeInfoCount") ? S_OK : E_UNEXPECTED;
+  *count = 0;
+  if (!CheckCall("GetTypeInfoCount")) return E_UNEXPECTED;
+  *count = 1;
+  return S_OK;
 }
 
-HRESULT DispatchBase::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-  if (info) *info = nullptr;
-  CheckCall("GetTypeInfo");
-  return DISP_E_BADINDEX;
+HRESULT AutomationBase::TypeInfo(UINT index, ITypeInfo** info) {
+  if (!info) return E_POINTER;
+  *info = nullptr;
+  if (!CheckCall("GetTypeInfo")) return E_UNEXPECTED;
+  if (index != 0) return DISP_E_BADINDEX;
+  *info = info_.dispatch.Share().Detach();
+  return S_OK;
 }
 
-HRESULT DispatchBase::IdsOfNames(std::span<const Entry> entries, LPOLESTR* names, UINT count, DISPID* ids) {
+HRESULT AutomationBase::IdsOfNames(LPOLESTR* names, UINT count, DISPID* ids) {
   if (!names || !ids || count == 0) return E_INVALIDARG;
   if (!CheckCall("GetIDsOfNames")) return E_UNEXPECTED;
-  for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-  // Automation names are case-insensitive.
-  for (const Entry& e : entries) {
-    if (::_wcsicmp(e.name, names[0]) == 0) ids[0] = e.id;
-  }
-  if (ids[0] == DISPID_UNKNOWN) {
+  const HRESULT hr = ::DispGetIDsOfNames(info_.vtable.Get(), names, count, ids);
+  if (FAILED(hr)) {
     ADD_FAILURE() << "unexpected call: " << Kind() << "." << win32::Utf8FromWide(names[0])
-                  << " is no member this host offers";
-    return DISP_E_UNKNOWNNAME;
+                  << " is no member this host offers (" << HexCode(hr) << ")";
   }
-  // No member takes named arguments.
-  return count > 1 ? DISP_E_UNKNOWNNAME : S_OK;
+  return hr;
 }
 
-HRESULT DispatchBase::UnknownDispid(DISPID id) {
-  if (!CheckCall("Invoke")) return E_UNEXPECTED;
-  ADD_FAILURE() << "unexpected call: " << Kind() << ".Invoke with unknown DISPID " << id;
-  return DISP_E_MEMBERNOTFOUND;
-}
-
-HRESULT DispatchBase::InvokeEntry(std::string_view member, WORD allowed, unsigned argCount, WORD flags,
-                                  DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* argErr,
-                                  void (*call)(DispatchBase&, const void*, const DispCall&), const void* handler) {
-  if (!CheckCall(member)) return E_UNEXPECTED;
-  state_->calls.emplace_back(member);
-  if (!params) return E_POINTER;
-  if ((flags & allowed) == 0) {
-    ADD_FAILURE() << "unexpected call: " << member << " with flags " << flags;
+HRESULT AutomationBase::InvokeMember(void* primary, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO* excep, UINT* argErr) {
+  win32::unique_bstr name;
+  UINT found = 0;
+  if (FAILED(info_.vtable->GetNames(id, name.Put(), 1, &found)) || found == 0) {
+    if (!CheckCall("Invoke")) return E_UNEXPECTED;
+    ADD_FAILURE() << "unexpected call: " << Kind() << ".Invoke with unknown DISPID " << id;
     return DISP_E_MEMBERNOTFOUND;
   }
-  // A property put carries its value as the named argument DISPID_PROPERTYPUT.
-  const bool put = (flags & kPut) != 0;
-  const UINT named = put ? 1 : 0;
-  if (params->cNamedArgs != named ||
-      (put && (!params->rgdispidNamedArgs || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT))) {
-    ADD_FAILURE() << "unexpected call: " << member << " with named arguments";
-    return DISP_E_NONAMEDARGS;
-  }
-  const UINT expected = argCount + named;
-  if (params->cArgs != expected) {
-    ADD_FAILURE() << "unexpected call: " << member << " with " << params->cArgs << " arguments instead of "
-                  << expected;
-    return DISP_E_BADPARAMCOUNT;
-  }
-  std::vector<win32::unique_variant> holders(expected);
-  std::vector<VARIANT> args(expected);
-  for (unsigned i = 0; i < expected; ++i) {
-    VARIANT& source = params->rgvarg[expected - 1 - i];
-    if (FAILED(::VariantCopyInd(&holders[i].Get(), &source))) return E_OUTOFMEMORY;
-    args[i] = holders[i].Get();
-  }
-  if (result) ::VariantInit(result);
-  try {
-    call(*this, handler, DispCall{flags, args, result});
-    return S_OK;
-  } catch (const DispError& e) {
-    if (result) ::VariantClear(result);
+  const std::string member = std::string(Kind()) + "." + win32::Utf8FromBstr(name.Get());
+  if (!CheckCall(member)) return E_UNEXPECTED;
+  state_->calls.push_back(member);
+  refused_ = S_OK;
+  HRESULT hr = ::DispInvoke(primary, info_.vtable.Get(), id, flags, params, result, excep, argErr);
+  // oleaut32 leaves the result typed but null after a failure; Outlook
+  // leaves it empty.
+  if (FAILED(hr) && result) ::VariantClear(result);
+  if (refused_ != S_OK) {
+    // The member refused its arguments: the caller's fault, not Outlook's
+    // exception.
+    hr = std::exchange(refused_, S_OK);
     if (excep) {
+      ::SysFreeString(excep->bstrSource);
+      ::SysFreeString(excep->bstrDescription);
+      ::SysFreeString(excep->bstrHelpFile);
       *excep = EXCEPINFO{};
-      excep->bstrSource = ::SysAllocString(L"Microsoft Outlook");
-      excep->bstrDescription = ::SysAllocString(win32::WideFromUtf8(e.what()).c_str());
-      excep->scode = e.Scode();
     }
-    return DISP_E_EXCEPTION;
-  } catch (const BadCall& e) {
-    if (result) ::VariantClear(result);
     if (argErr) *argErr = 0;
-    ADD_FAILURE() << "unexpected call: " << member << ": " << e.what() << " (" << HexCode(e.Code()) << ")";
-    return e.Code();
-  } catch (const std::exception& e) {
-    // Nothing may leave a COM method; this is the host's own fault.
-    if (result) ::VariantClear(result);
-    ADD_FAILURE() << "the host failed in " << member << ": " << e.what();
-    return E_UNEXPECTED;
+  } else if (FAILED(hr) && hr != DISP_E_EXCEPTION) {
+    ADD_FAILURE() << "unexpected call: " << member << " refused by Outlook's type library with flags " << flags
+                  << " and " << (params ? params->cArgs : 0u) << " argument(s) (" << HexCode(hr) << ")";
   }
+  return hr;
 }
 
-// Handler helpers -----------------------------------------------------------
-
-std::wstring ArgText(const VARIANT& v) {
-  if (v.vt != VT_BSTR) throw BadCall("a text argument was expected", DISP_E_TYPEMISMATCH);
-  return v.bstrVal ? std::wstring(v.bstrVal, ::SysStringLen(v.bstrVal)) : std::wstring();
+HRESULT AutomationBase::SupportsErrorInfo(REFIID iid) {
+  if (!CheckCall("InterfaceSupportsErrorInfo")) return E_UNEXPECTED;
+  return IsEqualIID(iid, iid_) ? S_OK : S_FALSE;
 }
+
+HRESULT AutomationBase::Raise(const DispError& e) noexcept {
+  try {
+    win32::ComPtr<ICreateErrorInfo> create;
+    if (SUCCEEDED(::CreateErrorInfo(create.Put()))) {
+      const std::wstring description = win32::WideFromUtf8(e.what());
+      create->SetGUID(iid_);
+      create->SetSource(const_cast<LPOLESTR>(L"Microsoft Outlook"));
+      create->SetDescription(const_cast<LPOLESTR>(description.c_str()));
+      win32::ComPtr<IErrorInfo> info;
+      if (SUCCEEDED(create.As(IID_IErrorInfo, info))) ::SetErrorInfo(0, info.Get());
+    }
+  } catch (const std::exception& x) {
+    ADD_FAILURE() << "the host failed to raise \"" << e.what() << "\": " << x.what();
+  }
+  return e.Scode();
+}
+
+HRESULT AutomationBase::Refuse(std::string_view member, const BadCall& e) noexcept {
+  ADD_FAILURE() << "unexpected call: " << Kind() << "." << member << ": " << e.what() << " (" << HexCode(e.Code())
+                << ")";
+  // No stale error object may stand for this failure.
+  ::SetErrorInfo(0, nullptr);
+  refused_ = e.Code();
+  return e.Code();
+}
+
+HRESULT AutomationBase::HostFault(std::string_view member, const std::exception& e) noexcept {
+  // Nothing may leave a COM method; this is the host's own fault.
+  ADD_FAILURE() << "the host failed in " << Kind() << "." << member << ": " << e.what();
+  ::SetErrorInfo(0, nullptr);
+  return E_UNEXPECTED;
+}
+
+// Member helpers ------------------------------------------------------------
 
 long ArgIndex(const VARIANT& v) {
-  switch (v.vt) {
+  // By reference or not, as Automation passes a VARIANT argument through.
+  win32::unique_variant value;
+  if (FAILED(::VariantCopyInd(&value.Get(), const_cast<VARIANT*>(&v))))
+    throw BadCall("the index cannot be read", DISP_E_TYPEMISMATCH);
+  switch (value.Type()) {
     case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_INT:
     case VT_UI1: case VT_UI2: case VT_UI4: case VT_UI8: case VT_UINT: case VT_R4: case VT_R8: {
-      VARIANT r;
-      ::VariantInit(&r);
-      // Only read; MinGW's prototype lacks the const.
-      if (FAILED(::VariantChangeType(&r, const_cast<VARIANT*>(&v), 0, VT_R8)) || r.dblVal != std::floor(r.dblVal))
+      win32::unique_variant r;
+      if (FAILED(::VariantChangeType(r.Put(), &value.Get(), 0, VT_R8)) || r.Get().dblVal != std::floor(r.Get().dblVal))
         throw BadCall("an integer index was expected", DISP_E_TYPEMISMATCH);
-      return static_cast<long>(r.dblVal);
+      return static_cast<long>(r.Get().dblVal);
     }
     default:
       throw BadCall("a numeric index was expected", DISP_E_TYPEMISMATCH);
   }
 }
 
-void SetWideText(VARIANT* result, std::wstring_view text) {
-  if (!result) return;
-  result->vt = VT_BSTR;
-  result->bstrVal = win32::MakeBstr(text).Release();
-}
+BSTR WideText(std::wstring_view text) { return win32::MakeBstr(text).Release(); }
 
-void SetText(VARIANT* result, std::string_view utf8) { SetWideText(result, win32::WideFromUtf8(utf8)); }
-
-void SetLong(VARIANT* result, long value) {
-  if (!result) return;
-  result->vt = VT_I4;
-  result->lVal = value;
-}
-
-void SetDate(VARIANT* result, double oleDate) {
-  if (!result) return;
-  result->vt = VT_DATE;
-  result->date = oleDate;
-}
-
-void SetObject(VARIANT* result, IDispatch* object) {
-  if (!result) {
-    object->Release();
-    return;
-  }
-  result->vt = VT_DISPATCH;
-  result->pdispVal = object;
-}
+BSTR Text(std::string_view utf8) { return WideText(win32::WideFromUtf8(utf8)); }
 
 }  // namespace trovex::wine_host

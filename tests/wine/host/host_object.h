@@ -1,27 +1,26 @@
 // The machinery under every object the Outlook host hands out: reference
 // counting with a process-wide registry of live objects, checks that fail
 // the running test on calls that must not happen, and IDispatch answered
-// from one table of {name, DISPID, handler} per class.
+// through the host's type library of Outlook's interfaces.
 #pragma once
 
 #include <oaidl.h>
 #include <windows.h>
 
-#include <array>
 #include <atomic>
-#include <cstdint>
 #include <memory>
-#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "support/win32/com_ptr.h"
 
 namespace trovex::wine_host {
 
 struct HostState;
 
 // What a failing Outlook call raises: Invoke answers DISP_E_EXCEPTION with
-// this text in EXCEPINFO.
+// this text and code in EXCEPINFO.
 class DispError : public std::runtime_error {
  public:
   explicit DispError(const std::string& text, HRESULT scode = E_FAIL) : std::runtime_error(text), scode_(scode) {}
@@ -31,7 +30,8 @@ class DispError : public std::runtime_error {
   HRESULT scode_;
 };
 
-// A caller's fault (wrong argument count or type): fails the test as well.
+// A caller's fault that the type library lets through (an index that is
+// no number): fails the test, and Invoke answers `code`.
 class BadCall : public std::runtime_error {
  public:
   BadCall(const std::string& text, HRESULT code) : std::runtime_error(text), code_(code) {}
@@ -83,102 +83,114 @@ std::string DescribeLiveHostObjects();
 // starts from zero) and frees the dead ones.
 void EndOfTestCleanup();
 
-// One Invoke, its arguments in natural order (DISPPARAMS holds them
-// reversed), by-reference arguments already dereferenced.
-struct DispCall {
-  WORD flags;
-  std::span<const VARIANT> args;
-  VARIANT* result;  // may be null
+// One interface of the host's type library (outlook_model.idl, resource
+// TYPELIB 1 of the test program).
+struct InterfaceInfo {
+  // What GetTypeInfo hands out: the dispinterface of the dual interface.
+  win32::ComPtr<ITypeInfo> dispatch;
+  // What DispInvoke calls through: the vtable part.
+  win32::ComPtr<ITypeInfo> vtable;
 };
+// Throws std::runtime_error when the library lacks `iid`.
+InterfaceInfo LoadInterfaceInfo(REFIID iid);
 
-template <typename Self>
-struct Member {
-  const wchar_t* name;
-  DISPID id;
-  WORD flags;          // the DISPATCH_* kinds this member answers
-  unsigned argCount;   // exact; a put takes its value besides
-  void (Self::*handler)(const DispCall&);
-};
+template <typename I>
+const InterfaceInfo& InterfaceInfoOf() {
+  static const InterfaceInfo info = LoadInterfaceInfo(__uuidof(I));
+  return info;
+}
 
-// Get and call are the same for read-only properties and methods without
-// side effects, as in Visual Basic.
-inline constexpr WORD kGet = DISPATCH_PROPERTYGET | DISPATCH_METHOD;
-inline constexpr WORD kPut = DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF;
-
-// IDispatch on top of HostObject. Derived classes list their members in
-// `static constexpr Member<Self> kMembers[]` and may answer further
-// interfaces through QueryExtra.
-class DispatchBase : public IDispatch, public HostObject {
+// IDispatch answered by OLE Automation from the type library, as Outlook's
+// own objects do: oleaut32 looks names up, refuses unknown DISPIDs, wrong
+// call kinds and arguments it cannot coerce, and calls the vtable method.
+// A member raises through the thread's error object, which DispInvoke turns
+// into DISP_E_EXCEPTION with EXCEPINFO.
+class AutomationBase : public HostObject {
  public:
-  using HostObject::HostObject;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-  ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }
-  ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
+  AutomationBase(std::shared_ptr<HostState> state, const char* kind, const InterfaceInfo& info, REFIID iid)
+      : HostObject(std::move(state), kind), info_(info), iid_(iid) {}
 
  protected:
-  // Another interface than IUnknown/IDispatch, or nullptr.
+  // Another interface than IUnknown, IDispatch, the object's own and
+  // ISupportErrorInfo, or nullptr.
   virtual void* QueryExtra(REFIID) { return nullptr; }
 
-  struct Entry {
-    const wchar_t* name;
-    DISPID id;
-  };
-  // The common part of GetIDsOfNames and Invoke; `call` runs the handler.
-  HRESULT IdsOfNames(std::span<const Entry> entries, LPOLESTR* names, UINT count, DISPID* ids);
-  HRESULT InvokeEntry(std::string_view member, WORD allowed, unsigned argCount, WORD flags,
-                      DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep, UINT* argErr,
-                      void (*call)(DispatchBase&, const void* handler, const DispCall&), const void* handler);
-  HRESULT UnknownDispid(DISPID id);
-};
+  HRESULT Query(REFIID iid, void** out, void* primary, void* errorInfo);
+  HRESULT TypeInfoCount(UINT* count);
+  HRESULT TypeInfo(UINT index, ITypeInfo** info);
+  HRESULT IdsOfNames(LPOLESTR* names, UINT count, DISPID* ids);
+  HRESULT InvokeMember(void* primary, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                       EXCEPINFO* excep, UINT* argErr);
+  HRESULT SupportsErrorInfo(REFIID iid);
 
-template <typename Self>
-class Dispatch : public DispatchBase {
- public:
-  explicit Dispatch(std::shared_ptr<HostState> state) : DispatchBase(std::move(state), Self::kKindName) {}
-
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-    static const auto entries = [] {
-      std::array<Entry, std::size(Self::kMembers)> e{};
-      for (size_t i = 0; i < e.size(); ++i) e[i] = {Self::kMembers[i].name, Self::kMembers[i].id};
-      return e;
-    }();
-    return IdsOfNames(entries, names, count, ids);
+  // Runs a member: S_OK, or the code of what it raised. A DispError becomes
+  // the thread's error object; a BadCall or any other exception fails the
+  // test.
+  template <typename Body>
+  HRESULT Run(std::string_view member, Body&& body) noexcept {
+    if (!CheckCall(member)) return E_UNEXPECTED;
+    try {
+      body();
+      return S_OK;
+    } catch (const DispError& e) {
+      return Raise(e);
+    } catch (const BadCall& e) {
+      return Refuse(member, e);
+    } catch (const std::exception& e) {
+      return HostFault(member, e);
+    }
   }
 
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                   EXCEPINFO* excep, UINT* argErr) override {
-    for (const auto& m : Self::kMembers) {
-      if (m.id != id) continue;
-      const std::string name = std::string(Self::kKindName) + "." + Narrow(m.name);
-      return InvokeEntry(name, m.flags, m.argCount, flags, params, result, excep, argErr, &CallMember, &m);
-    }
-    return UnknownDispid(id);
+  // A property or a result: `*out` set from what `body` returns.
+  template <typename T, typename Body>
+  HRESULT Get(std::string_view member, T* out, Body&& body) noexcept {
+    if (!out) return E_POINTER;
+    *out = T{};
+    return Run(member, [&] { *out = body(); });
   }
 
  private:
-  static std::string Narrow(const wchar_t* w) {
-    std::string s;
-    for (; *w; ++w) s += static_cast<char>(*w);
-    return s;
-  }
-  static void CallMember(DispatchBase& self, const void* handler, const DispCall& call) {
-    const auto& m = *static_cast<const Member<Self>*>(handler);
-    (static_cast<Self&>(self).*m.handler)(call);
-  }
+  HRESULT Raise(const DispError& e) noexcept;
+  HRESULT Refuse(std::string_view member, const BadCall& e) noexcept;
+  HRESULT HostFault(std::string_view member, const std::exception& e) noexcept;
+
+  const InterfaceInfo& info_;
+  IID iid_;
+  // A BadCall's code, which Invoke answers instead of DISP_E_EXCEPTION.
+  HRESULT refused_ = S_OK;
 };
 
-// Argument and result helpers for handlers.
-std::wstring ArgText(const VARIANT& v);
+// A host object serving the dual interface I (from outlook_model.h).
+// Derived classes implement I's methods, each through Run or Get.
+template <typename I>
+class Automation : public I, public ISupportErrorInfo, public AutomationBase {
+ public:
+  using Served = I;
+
+  Automation(std::shared_ptr<HostState> state, const char* kind)
+      : AutomationBase(std::move(state), kind, InterfaceInfoOf<I>(), __uuidof(I)) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    return Query(iid, out, static_cast<I*>(this), static_cast<ISupportErrorInfo*>(this));
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }
+  ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return TypeInfoCount(count); }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override { return TypeInfo(index, info); }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    return IdsOfNames(names, count, ids);
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                   EXCEPINFO* excep, UINT* argErr) override {
+    return InvokeMember(static_cast<I*>(this), id, flags, params, result, excep, argErr);
+  }
+  HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override { return SupportsErrorInfo(iid); }
+};
+
+// Argument and result helpers for members.
 // A collection index: any integral or floating variant with an integer value.
 long ArgIndex(const VARIANT& v);
-void SetText(VARIANT* result, std::string_view utf8);
-void SetWideText(VARIANT* result, std::wstring_view text);
-void SetLong(VARIANT* result, long value);
-void SetDate(VARIANT* result, double oleDate);
-// Hands out `object` (its one reference from creation) as the result.
-void SetObject(VARIANT* result, IDispatch* object);
+BSTR Text(std::string_view utf8);
+BSTR WideText(std::wstring_view text);
 
 }  // namespace trovex::wine_host

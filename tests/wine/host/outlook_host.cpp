@@ -4,8 +4,8 @@
 
 #include "host/host_object.h"
 #include "host/host_state.h"
+#include "host/outlook_events.h"
 #include "host/outlook_objects.h"
-#include "outlook/win32/outlook_ids.h"
 
 namespace trovex::wine_host {
 
@@ -58,7 +58,7 @@ HRESULT OutlookHost::FireQuit() {
     }
     if (!sink) continue;
     DISPPARAMS none{};
-    const HRESULT hr = sink->Invoke(outlook_ids::DISPID_ApplicationEvents_Quit, IID_NULL, LOCALE_USER_DEFAULT,
+    const HRESULT hr = sink->Invoke(kDispidQuit, IID_NULL, LOCALE_USER_DEFAULT,
                                     DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
     if (FAILED(hr) && first == S_OK) first = hr;
   }

@@ -2,31 +2,41 @@
 // Outlook's object model does, so the add-in and the Outlook binding can be
 // driven exactly as Outlook drives them.
 //
-// Objects offered (members looked up by name, case-insensitive):
-//   Application   Version, ActiveExplorer; QueryInterface for Outlook's
-//                 _Application; IConnectionPointContainer with a connection
-//                 point for ApplicationEvents_11 (Quit is fired by FireQuit)
-//   Explorer      CurrentFolder
-//   Folder        Name, Items, Folders
+// Objects offered, each through one of Outlook's dual interfaces as the
+// host's type library (host/outlook_model.idl) declares it; OLE Automation
+// answers IDispatch from that library, so names (case-insensitive),
+// DISPIDs, property or method and argument types are checked as Outlook's
+// type library checks them:
+//   Application   _Application: Version, ActiveExplorer (a method);
+//                 IConnectionPointContainer with a connection point for
+//                 ApplicationEvents_11 (Quit is fired by FireQuit)
+//   Explorer      _Explorer: CurrentFolder
+//   Folder        MAPIFolder: Name, Items, Folders
 //   Folders/Items/Attachments   Count, Item(index): 1-based, any numeric
 //                 variant; a bad index raises "Der Arrayindex liegt
-//                 außerhalb des gültigen Bereichs."
-//   MailItem      Subject, SenderName, SenderEmailAddress, SenderEmailType,
-//                 ReceivedByName, ReceivedOnBehalfOfName, ReceivedTime
-//                 (VT_DATE), MessageClass, PropertyAccessor, Attachments; answers
-//                 QueryInterface for _MailItem. Other items offer only
-//                 MessageClass and do not.
+//                 außerhalb des gültigen Bereichs." (DISP_E_BADINDEX)
+//   MailItem      _MailItem: Subject, SenderName, SenderEmailAddress,
+//                 SenderEmailType, ReceivedByName, ReceivedOnBehalfOfName,
+//                 ReceivedTime (DATE), MessageClass, PropertyAccessor,
+//                 Attachments. Other items are _AppointmentItem (for
+//                 IPM.Appointment) or _DocumentItem and offer only
+//                 MessageClass.
 //   Attachment    FileName, PropertyAccessor, SaveAsFile(path)
-//   PropertyAccessor   GetProperty(schemaName): VT_BSTR or VT_I4
-//   COMAddIn      Object (get and put); QueryInterface for COMAddIn
-// A failing call answers DISP_E_EXCEPTION with Outlook's text in EXCEPINFO;
-// the store's Faults raise their text the same way.
+//   PropertyAccessor   GetProperty(schemaName): VT_BSTR or VT_I4; an absent
+//                 property raises MAPI_E_NOT_FOUND
+//   COMAddIn      Office's COMAddIn: Object (get and put)
+// Every object answers ISupportErrorInfo. A failing member raises its text
+// through the thread's error object, so Invoke answers DISP_E_EXCEPTION
+// with Outlook's text and code in EXCEPINFO; the store's Faults raise
+// their text the same way.
 //
-// The running test fails on calls that must not happen: unknown members,
-// wrong argument counts or types, writes to read-only properties, calls on
-// released objects or from another thread, unknown Unadvise cookies. Every
-// object handed out is counted; after each test the test program fails the
-// test if any is still referenced.
+// The running test fails on calls that must not happen: unknown members or
+// DISPIDs, anything the type library refuses (wrong argument counts or
+// types, a property read of a method, writes to read-only properties),
+// indexes that are no numbers, calls on released objects or from another
+// thread, unknown Unadvise cookies. Every object handed out is counted;
+// after each test the test program fails the test if any is still
+// referenced.
 #pragma once
 
 #include <oaidl.h>

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <ocidl.h>
 #include <olectl.h>
+#include <outlook_model.h>
 
 #include <filesystem>
 #include <map>
@@ -11,15 +12,13 @@
 
 #include "host/host_object.h"
 #include "host/host_state.h"
+#include "host/outlook_events.h"
 #include "outlook/object_model.h"
-#include "outlook/win32/outlook_ids.h"
-#include "office/win32/office_interfaces.h"
 #include "support/win32/wide_string.h"
 
 namespace trovex::wine_host {
 namespace {
 
-using outlook_ids::DIID_ApplicationEvents_11;
 using win32::ComPtr;
 using StoreMailPtr = std::shared_ptr<const store::StoreMail>;
 using Properties = std::map<std::uint32_t, outlook::PropertyValue>;
@@ -39,41 +38,45 @@ size_t CheckIndex(const VARIANT& index, size_t count) {
   return static_cast<size_t>(i - 1);
 }
 
+// A new object as the interface it serves, its one reference the caller's.
 template <typename T, typename... A>
-IDispatch* New(A&&... args) {
-  return static_cast<IDispatch*>(new T(std::forward<A>(args)...));
+auto* New(A&&... args) {
+  T* object = new T(std::forward<A>(args)...);
+  return static_cast<typename T::Served*>(object);
 }
 
 // Over the properties of an attachment or a mail; `keep` holds them alive.
-class PropertyAccessorObject final : public Dispatch<PropertyAccessorObject> {
+class PropertyAccessorObject final : public Automation<_PropertyAccessor> {
  public:
-  static constexpr const char* kKindName = "PropertyAccessor";
   PropertyAccessorObject(std::shared_ptr<HostState> s, std::shared_ptr<const void> keep,
                          const store::Faults& faults, const Properties& properties)
-      : Dispatch(std::move(s)), keep_(std::move(keep)), faults_(faults), properties_(properties) {}
+      : Automation(std::move(s), "PropertyAccessor"), keep_(std::move(keep)), faults_(faults), properties_(properties) {}
 
-  void GetProperty(const DispCall& c) {
-    CheckFault(faults_, "GetProperty");
-    const std::string name = win32::Utf8FromWide(ArgText(c.args[0]));
-    std::uint32_t tag = 0;
-    try {
-      tag = outlook::PropTagFromSchemaName(name);
-    } catch (const outlook::OutlookError& e) {
-      throw DispError(e.what(), kMapiNotFound);
-    }
-    const auto it = properties_.find(tag);
-    if (it == properties_.end())
-      throw DispError("Die Eigenschaft \"" + name + "\" ist unbekannt oder kann nicht gefunden werden.", kMapiNotFound);
-    if (const auto* text = std::get_if<std::string>(&it->second)) {
-      SetText(c.result, *text);
-    } else {
-      SetLong(c.result, std::get<std::int32_t>(it->second));
-    }
+  HRESULT STDMETHODCALLTYPE GetProperty(BSTR schemaName, VARIANT* value) override {
+    return Get("GetProperty", value, [&] {
+      CheckFault(faults_, "GetProperty");
+      const std::string name = win32::Utf8FromBstr(schemaName);
+      std::uint32_t tag = 0;
+      try {
+        tag = outlook::PropTagFromSchemaName(name);
+      } catch (const outlook::OutlookError& e) {
+        throw DispError(e.what(), kMapiNotFound);
+      }
+      const auto it = properties_.find(tag);
+      if (it == properties_.end())
+        throw DispError("Die Eigenschaft \"" + name + "\" ist unbekannt oder kann nicht gefunden werden.",
+                        kMapiNotFound);
+      VARIANT v{};
+      if (const auto* text = std::get_if<std::string>(&it->second)) {
+        v.vt = VT_BSTR;
+        v.bstrVal = Text(*text);
+      } else {
+        v.vt = VT_I4;
+        v.lVal = std::get<std::int32_t>(it->second);
+      }
+      return v;
+    });
   }
-
-  static constexpr Member<PropertyAccessorObject> kMembers[] = {
-      {L"GetProperty", 0xFAFB, DISPATCH_METHOD, 1, &PropertyAccessorObject::GetProperty},
-  };
 
  private:
   std::shared_ptr<const void> keep_;
@@ -81,234 +84,230 @@ class PropertyAccessorObject final : public Dispatch<PropertyAccessorObject> {
   const Properties& properties_;
 };
 
-class AttachmentObject final : public Dispatch<AttachmentObject> {
+class AttachmentObject final : public Automation<Attachment> {
  public:
-  static constexpr const char* kKindName = "Attachment";
   AttachmentObject(std::shared_ptr<HostState> s, StoreMailPtr mail, const store::StoreAttachment& att)
-      : Dispatch(std::move(s)), mail_(std::move(mail)), att_(att) {}
+      : Automation(std::move(s), "Attachment"), mail_(std::move(mail)), att_(att) {}
 
-  void FileName(const DispCall& c) {
-    CheckFault(att_.faults, "FileName");
-    SetText(c.result, att_.fileName);
+  HRESULT STDMETHODCALLTYPE get_FileName(BSTR* fileName) override {
+    return Get("FileName", fileName, [&] {
+      CheckFault(att_.faults, "FileName");
+      return Text(att_.fileName);
+    });
   }
-  void PropertyAccessor(const DispCall& c) {
-    CheckFault(att_.faults, "PropertyAccessor");
-    SetObject(c.result, New<PropertyAccessorObject>(state_, mail_, att_.faults, att_.properties));
+  HRESULT STDMETHODCALLTYPE get_PropertyAccessor(_PropertyAccessor** accessor) override {
+    return Get("PropertyAccessor", accessor, [&] {
+      CheckFault(att_.faults, "PropertyAccessor");
+      return New<PropertyAccessorObject>(state_, mail_, att_.faults, att_.properties);
+    });
   }
-  void SaveAsFile(const DispCall& c) {
-    CheckFault(att_.faults, "SaveAsFile");
-    const std::wstring path = ArgText(c.args[0]);
-    try {
-      (att_.content ? att_.content : store::BytesContent({}))->WriteTo(std::filesystem::path(path));
-    } catch (const std::system_error& e) {
-      throw DispError("Die Anlage kann nicht gespeichert werden. " + win32::Utf8FromWide(path) + ": " +
-                      e.code().message());
-    }
+  HRESULT STDMETHODCALLTYPE SaveAsFile(BSTR path) override {
+    return Run("SaveAsFile", [&] {
+      CheckFault(att_.faults, "SaveAsFile");
+      const std::wstring target = path ? std::wstring(path, ::SysStringLen(path)) : std::wstring();
+      try {
+        (att_.content ? att_.content : store::BytesContent({}))->WriteTo(std::filesystem::path(target));
+      } catch (const std::system_error& e) {
+        throw DispError("Die Anlage kann nicht gespeichert werden. " + win32::Utf8FromWide(target) + ": " +
+                        e.code().message());
+      }
+    });
   }
-
-  static constexpr Member<AttachmentObject> kMembers[] = {
-      {L"FileName", 0x3704, kGet, 0, &AttachmentObject::FileName},
-      {L"PropertyAccessor", 0xFAFD, kGet, 0, &AttachmentObject::PropertyAccessor},
-      {L"SaveAsFile", 0x68, DISPATCH_METHOD, 1, &AttachmentObject::SaveAsFile},
-  };
 
  private:
   StoreMailPtr mail_;
   const store::StoreAttachment& att_;
 };
 
-class AttachmentsObject final : public Dispatch<AttachmentsObject> {
+class AttachmentsObject final : public Automation<Attachments> {
  public:
-  static constexpr const char* kKindName = "Attachments";
-  AttachmentsObject(std::shared_ptr<HostState> s, StoreMailPtr mail) : Dispatch(std::move(s)), mail_(std::move(mail)) {}
+  AttachmentsObject(std::shared_ptr<HostState> s, StoreMailPtr mail)
+      : Automation(std::move(s), "Attachments"), mail_(std::move(mail)) {}
 
-  void Count(const DispCall& c) { SetLong(c.result, static_cast<long>(mail_->attachments.size())); }
-  void Item(const DispCall& c) {
-    const size_t i = CheckIndex(c.args[0], mail_->attachments.size());
-    SetObject(c.result, New<AttachmentObject>(state_, mail_, mail_->attachments[i]));
+  HRESULT STDMETHODCALLTYPE get_Count(long* count) override {
+    return Get("Count", count, [&] { return static_cast<long>(mail_->attachments.size()); });
   }
-
-  static constexpr Member<AttachmentsObject> kMembers[] = {
-      {L"Count", 0x50, kGet, 0, &AttachmentsObject::Count},
-      {L"Item", 0x51, kGet, 1, &AttachmentsObject::Item},
-  };
+  HRESULT STDMETHODCALLTYPE Item(VARIANT index, Attachment** item) override {
+    return Get("Item", item, [&] {
+      const size_t i = CheckIndex(index, mail_->attachments.size());
+      return New<AttachmentObject>(state_, mail_, mail_->attachments[i]);
+    });
+  }
 
  private:
   StoreMailPtr mail_;
 };
 
-class MailObject final : public Dispatch<MailObject> {
+class MailObject final : public Automation<_MailItem> {
  public:
-  static constexpr const char* kKindName = "MailItem";
-  MailObject(std::shared_ptr<HostState> s, StoreMailPtr mail) : Dispatch(std::move(s)), mail_(std::move(mail)) {}
+  MailObject(std::shared_ptr<HostState> s, StoreMailPtr mail)
+      : Automation(std::move(s), "MailItem"), mail_(std::move(mail)) {}
 
-  void Subject(const DispCall& c) { Text(c, "Subject", mail_->subject); }
-  void SenderName(const DispCall& c) { Text(c, "SenderName", mail_->senderName); }
-  void SenderEmailAddress(const DispCall& c) { Text(c, "SenderEmailAddress", mail_->senderEmailAddress); }
-  void SenderEmailType(const DispCall& c) {
+  HRESULT STDMETHODCALLTYPE get_Subject(BSTR* out) override { return Field(out, "Subject", mail_->subject); }
+  HRESULT STDMETHODCALLTYPE get_SenderName(BSTR* out) override {
+    return Field(out, "SenderName", mail_->senderName);
+  }
+  HRESULT STDMETHODCALLTYPE get_SenderEmailAddress(BSTR* out) override {
+    return Field(out, "SenderEmailAddress", mail_->senderEmailAddress);
+  }
+  HRESULT STDMETHODCALLTYPE get_SenderEmailType(BSTR* out) override {
     const auto it = state_->senderEmailTypes.find(mail_.get());
-    Text(c, "SenderEmailType", it == state_->senderEmailTypes.end() ? std::string("SMTP") : it->second);
+    return Field(out, "SenderEmailType", it == state_->senderEmailTypes.end() ? std::string("SMTP") : it->second);
   }
-  void ReceivedByName(const DispCall& c) { Text(c, "ReceivedByName", mail_->receivedByName); }
-  void ReceivedOnBehalfOfName(const DispCall& c) { Text(c, "ReceivedOnBehalfOfName", mail_->receivedOnBehalfOfName); }
-  void ReceivedTime(const DispCall& c) {
-    CheckFault(mail_->faults, "ReceivedTime");
-    SetDate(c.result, mail_->receivedTime);
+  HRESULT STDMETHODCALLTYPE get_ReceivedByName(BSTR* out) override {
+    return Field(out, "ReceivedByName", mail_->receivedByName);
   }
-  void MessageClass(const DispCall& c) { SetText(c.result, "IPM.Note"); }
-  void PropertyAccessor(const DispCall& c) {
-    CheckFault(mail_->faults, "PropertyAccessor");
-    SetObject(c.result, New<PropertyAccessorObject>(state_, mail_, mail_->faults, state_->mailProperties[mail_.get()]));
+  HRESULT STDMETHODCALLTYPE get_ReceivedOnBehalfOfName(BSTR* out) override {
+    return Field(out, "ReceivedOnBehalfOfName", mail_->receivedOnBehalfOfName);
   }
-  void Attachments(const DispCall& c) {
-    CheckFault(mail_->faults, "Attachments");
-    SetObject(c.result, New<AttachmentsObject>(state_, mail_));
+  HRESULT STDMETHODCALLTYPE get_ReceivedTime(DATE* out) override {
+    return Get("ReceivedTime", out, [&] {
+      CheckFault(mail_->faults, "ReceivedTime");
+      return mail_->receivedTime;
+    });
   }
-
-  static constexpr Member<MailObject> kMembers[] = {
-      {L"Subject", 0x37, kGet, 0, &MailObject::Subject},
-      {L"SenderName", 0xC1A, kGet, 0, &MailObject::SenderName},
-      {L"SenderEmailAddress", 0xC1F, kGet, 0, &MailObject::SenderEmailAddress},
-      {L"SenderEmailType", 0xC1E, kGet, 0, &MailObject::SenderEmailType},
-      {L"ReceivedByName", 0x40, kGet, 0, &MailObject::ReceivedByName},
-      {L"ReceivedOnBehalfOfName", 0x44, kGet, 0, &MailObject::ReceivedOnBehalfOfName},
-      {L"ReceivedTime", 0xE06, kGet, 0, &MailObject::ReceivedTime},
-      {L"MessageClass", 0x1A, kGet, 0, &MailObject::MessageClass},
-      {L"PropertyAccessor", 0xFAFD, kGet, 0, &MailObject::PropertyAccessor},
-      {L"Attachments", 0xF815, kGet, 0, &MailObject::Attachments},
-  };
-
- protected:
-  void* QueryExtra(REFIID iid) override {
-    return IsEqualIID(iid, outlook_ids::IID_MailItem) ? static_cast<IDispatch*>(this) : nullptr;
+  HRESULT STDMETHODCALLTYPE get_MessageClass(BSTR* out) override {
+    return Get("MessageClass", out, [] { return Text("IPM.Note"); });
+  }
+  HRESULT STDMETHODCALLTYPE get_PropertyAccessor(_PropertyAccessor** out) override {
+    return Get("PropertyAccessor", out, [&] {
+      CheckFault(mail_->faults, "PropertyAccessor");
+      return New<PropertyAccessorObject>(state_, mail_, mail_->faults, state_->mailProperties[mail_.get()]);
+    });
+  }
+  HRESULT STDMETHODCALLTYPE get_Attachments(Attachments** out) override {
+    return Get("Attachments", out, [&] {
+      CheckFault(mail_->faults, "Attachments");
+      return New<AttachmentsObject>(state_, mail_);
+    });
   }
 
  private:
-  void Text(const DispCall& c, std::string_view operation, const std::string& value) {
-    CheckFault(mail_->faults, operation);
-    SetText(c.result, value);
+  HRESULT Field(BSTR* out, std::string_view operation, const std::string& value) {
+    return Get(operation, out, [&] {
+      CheckFault(mail_->faults, operation);
+      return Text(value);
+    });
   }
 
   StoreMailPtr mail_;
 };
 
-// An appointment, contact, document...: an item, but no mail.
-class OtherItemObject final : public Dispatch<OtherItemObject> {
+// An appointment, contact, document...: an item, but no mail. Outlook
+// serves appointments as _AppointmentItem; the host serves every other
+// class as a document.
+template <typename I>
+class OtherItemObject final : public Automation<I> {
  public:
-  static constexpr const char* kKindName = "Item";
   OtherItemObject(std::shared_ptr<HostState> s, const store::StoreItem& item)
-      : Dispatch(std::move(s)), keep_(state_->store), item_(item) {}
+      : Automation<I>(std::move(s), "Item"), keep_(this->state_->store), item_(item) {}
 
-  void MessageClass(const DispCall& c) { SetText(c.result, item_.messageClass); }
-
-  static constexpr Member<OtherItemObject> kMembers[] = {
-      {L"MessageClass", 0x1A, kGet, 0, &OtherItemObject::MessageClass},
-  };
+  HRESULT STDMETHODCALLTYPE get_MessageClass(BSTR* out) override {
+    return this->Get("MessageClass", out, [&] { return Text(item_.messageClass); });
+  }
 
  private:
   std::shared_ptr<const store::MailStore> keep_;
   const store::StoreItem& item_;
 };
 
-class FolderObject;
-
-class ItemsObject final : public Dispatch<ItemsObject> {
- public:
-  static constexpr const char* kKindName = "Items";
-  ItemsObject(std::shared_ptr<HostState> s, const store::StoreFolder& folder)
-      : Dispatch(std::move(s)), keep_(state_->store), folder_(folder) {}
-
-  void Count(const DispCall& c) { SetLong(c.result, static_cast<long>(folder_.items.size())); }
-  void Item(const DispCall& c) {
-    const store::StoreItem& item = folder_.items[CheckIndex(c.args[0], folder_.items.size())];
-    StoreMailPtr mail = item.mail;
-    if (!mail && !item.file.empty() && keep_->reader) {
-      try {
-        mail = keep_->reader->Read(item.file);
-      } catch (const outlook::OutlookError& e) {
-        throw DispError(e.what());
-      }
-    }
-    SetObject(c.result, mail ? New<MailObject>(state_, std::move(mail)) : New<OtherItemObject>(state_, item));
-  }
-
-  static constexpr Member<ItemsObject> kMembers[] = {
-      {L"Count", 0x50, kGet, 0, &ItemsObject::Count},
-      {L"Item", 0x51, kGet, 1, &ItemsObject::Item},
-  };
-
- private:
-  std::shared_ptr<const store::MailStore> keep_;
-  const store::StoreFolder& folder_;
-};
-
-class FoldersObject final : public Dispatch<FoldersObject> {
- public:
-  static constexpr const char* kKindName = "Folders";
-  FoldersObject(std::shared_ptr<HostState> s, const store::StoreFolder& folder)
-      : Dispatch(std::move(s)), keep_(state_->store), folder_(folder) {}
-
-  void Count(const DispCall& c) { SetLong(c.result, static_cast<long>(folder_.folders.size())); }
-  void Item(const DispCall& c);
-
-  static constexpr Member<FoldersObject> kMembers[] = {
-      {L"Count", 0x50, kGet, 0, &FoldersObject::Count},
-      {L"Item", 0x51, kGet, 1, &FoldersObject::Item},
-  };
-
- private:
-  std::shared_ptr<const store::MailStore> keep_;
-  const store::StoreFolder& folder_;
-};
-
-class FolderObject final : public Dispatch<FolderObject> {
- public:
-  static constexpr const char* kKindName = "Folder";
-  FolderObject(std::shared_ptr<HostState> s, const store::StoreFolder& folder)
-      : Dispatch(std::move(s)), keep_(state_->store), folder_(folder) {}
-
-  void Name(const DispCall& c) {
-    CheckFault(folder_.faults, "Name");
-    SetText(c.result, folder_.name);
-  }
-  void Items(const DispCall& c) {
-    CheckFault(folder_.faults, "Items");
-    SetObject(c.result, New<ItemsObject>(state_, folder_));
-  }
-  void Folders(const DispCall& c) {
-    CheckFault(folder_.faults, "Folders");
-    SetObject(c.result, New<FoldersObject>(state_, folder_));
-  }
-
-  static constexpr Member<FolderObject> kMembers[] = {
-      {L"Name", 0x3001, kGet, 0, &FolderObject::Name},
-      {L"Items", 0x3100, kGet, 0, &FolderObject::Items},
-      {L"Folders", 0x2103, kGet, 0, &FolderObject::Folders},
-  };
-
- private:
-  std::shared_ptr<const store::MailStore> keep_;
-  const store::StoreFolder& folder_;
-};
-
-void FoldersObject::Item(const DispCall& c) {
-  const size_t i = CheckIndex(c.args[0], folder_.folders.size());
-  SetObject(c.result, New<FolderObject>(state_, folder_.folders[i]));
+IDispatch* NewOtherItem(std::shared_ptr<HostState> s, const store::StoreItem& item) {
+  if (item.messageClass.starts_with("IPM.Appointment")) return New<OtherItemObject<_AppointmentItem>>(s, item);
+  return New<OtherItemObject<_DocumentItem>>(s, item);
 }
 
-class ExplorerObject final : public Dispatch<ExplorerObject> {
+class ItemsObject final : public Automation<_Items> {
  public:
-  static constexpr const char* kKindName = "Explorer";
-  using Dispatch::Dispatch;
+  ItemsObject(std::shared_ptr<HostState> s, const store::StoreFolder& folder)
+      : Automation(std::move(s), "Items"), keep_(state_->store), folder_(folder) {}
 
-  void CurrentFolder(const DispCall& c) {
-    const store::StoreFolder* folder = state_->currentFolder ? state_->currentFolder : &state_->store->root;
-    SetObject(c.result, New<FolderObject>(state_, *folder));
+  HRESULT STDMETHODCALLTYPE get_Count(long* count) override {
+    return Get("Count", count, [&] { return static_cast<long>(folder_.items.size()); });
+  }
+  HRESULT STDMETHODCALLTYPE Item(VARIANT index, IDispatch** out) override {
+    return Get("Item", out, [&]() -> IDispatch* {
+      const store::StoreItem& item = folder_.items[CheckIndex(index, folder_.items.size())];
+      StoreMailPtr mail = item.mail;
+      if (!mail && !item.file.empty() && keep_->reader) {
+        try {
+          mail = keep_->reader->Read(item.file);
+        } catch (const outlook::OutlookError& e) {
+          throw DispError(e.what());
+        }
+      }
+      if (mail) return New<MailObject>(state_, std::move(mail));
+      return NewOtherItem(state_, item);
+    });
   }
 
-  static constexpr Member<ExplorerObject> kMembers[] = {
-      {L"CurrentFolder", 0x2101, kGet, 0, &ExplorerObject::CurrentFolder},
-  };
+ private:
+  std::shared_ptr<const store::MailStore> keep_;
+  const store::StoreFolder& folder_;
+};
+
+class FolderObject;
+
+class FoldersObject final : public Automation<_Folders> {
+ public:
+  FoldersObject(std::shared_ptr<HostState> s, const store::StoreFolder& folder)
+      : Automation(std::move(s), "Folders"), keep_(state_->store), folder_(folder) {}
+
+  HRESULT STDMETHODCALLTYPE get_Count(long* count) override {
+    return Get("Count", count, [&] { return static_cast<long>(folder_.folders.size()); });
+  }
+  HRESULT STDMETHODCALLTYPE Item(VARIANT index, MAPIFolder** out) override;
+
+ private:
+  std::shared_ptr<const store::MailStore> keep_;
+  const store::StoreFolder& folder_;
+};
+
+class FolderObject final : public Automation<MAPIFolder> {
+ public:
+  FolderObject(std::shared_ptr<HostState> s, const store::StoreFolder& folder)
+      : Automation(std::move(s), "Folder"), keep_(state_->store), folder_(folder) {}
+
+  HRESULT STDMETHODCALLTYPE get_Name(BSTR* name) override {
+    return Get("Name", name, [&] {
+      CheckFault(folder_.faults, "Name");
+      return Text(folder_.name);
+    });
+  }
+  HRESULT STDMETHODCALLTYPE get_Items(_Items** items) override {
+    return Get("Items", items, [&] {
+      CheckFault(folder_.faults, "Items");
+      return New<ItemsObject>(state_, folder_);
+    });
+  }
+  HRESULT STDMETHODCALLTYPE get_Folders(_Folders** folders) override {
+    return Get("Folders", folders, [&] {
+      CheckFault(folder_.faults, "Folders");
+      return New<FoldersObject>(state_, folder_);
+    });
+  }
+
+ private:
+  std::shared_ptr<const store::MailStore> keep_;
+  const store::StoreFolder& folder_;
+};
+
+HRESULT FoldersObject::Item(VARIANT index, MAPIFolder** out) {
+  return Get("Item", out, [&] {
+    const size_t i = CheckIndex(index, folder_.folders.size());
+    return New<FolderObject>(state_, folder_.folders[i]);
+  });
+}
+
+class ExplorerObject final : public Automation<_Explorer> {
+ public:
+  explicit ExplorerObject(std::shared_ptr<HostState> s) : Automation(std::move(s), "Explorer") {}
+
+  HRESULT STDMETHODCALLTYPE get_CurrentFolder(MAPIFolder** out) override {
+    return Get("CurrentFolder", out, [&] {
+      const store::StoreFolder* folder = state_->currentFolder ? state_->currentFolder : &state_->store->root;
+      return New<FolderObject>(state_, *folder);
+    });
+  }
 };
 
 // Plain IUnknown bookkeeping for the objects that are not IDispatch.
@@ -377,25 +376,22 @@ class ConnectionPointObject final : public IConnectionPoint, public HostObject {
   ComPtr<IConnectionPointContainer> container_;
 };
 
-class ApplicationObject final : public Dispatch<ApplicationObject>, public IConnectionPointContainer {
+class ApplicationObject final : public Automation<_Application>, public IConnectionPointContainer {
  public:
-  static constexpr const char* kKindName = "Application";
-  using Dispatch::Dispatch;
+  explicit ApplicationObject(std::shared_ptr<HostState> s) : Automation(std::move(s), "Application") {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    return DispatchBase::QueryInterface(iid, out);
+    return Automation::QueryInterface(iid, out);
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }
   ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
 
-  void Version(const DispCall& c) { SetWideText(c.result, state_->version); }
-  void ActiveExplorer(const DispCall& c) { SetObject(c.result, New<ExplorerObject>(state_)); }
-
-  static constexpr Member<ApplicationObject> kMembers[] = {
-      {L"Version", 0x116, kGet, 0, &ApplicationObject::Version},
-      // A method in Outlook's type library, which refuses a property read of it.
-      {L"ActiveExplorer", 0x111, DISPATCH_METHOD, 0, &ApplicationObject::ActiveExplorer},
-  };
+  HRESULT STDMETHODCALLTYPE get_Version(BSTR* version) override {
+    return Get("Version", version, [&] { return WideText(state_->version); });
+  }
+  HRESULT STDMETHODCALLTYPE ActiveExplorer(_Explorer** explorer) override {
+    return Get("ActiveExplorer", explorer, [&] { return New<ExplorerObject>(state_); });
+  }
 
   HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** out) override {
     if (out) *out = nullptr;
@@ -413,42 +409,22 @@ class ApplicationObject final : public Dispatch<ApplicationObject>, public IConn
 
  protected:
   void* QueryExtra(REFIID iid) override {
-    // Outlook's _Application is a dual interface; its IDispatch serves.
-    if (IsEqualIID(iid, outlook_ids::IID_OutlookApplication)) return static_cast<IDispatch*>(this);
-    if (IsEqualIID(iid, IID_IConnectionPointContainer)) return static_cast<IConnectionPointContainer*>(this);
-    return nullptr;
+    return IsEqualIID(iid, IID_IConnectionPointContainer) ? static_cast<IConnectionPointContainer*>(this) : nullptr;
   }
 };
 
-class ComAddInObject final : public Dispatch<ComAddInObject> {
+class ComAddInObject final : public Automation<COMAddIn> {
  public:
-  static constexpr const char* kKindName = "COMAddIn";
-  using Dispatch::Dispatch;
+  explicit ComAddInObject(std::shared_ptr<HostState> s) : Automation(std::move(s), "COMAddIn") {}
 
-  void Object(const DispCall& c) {
-    if (c.flags & kPut) {
-      const VARIANT& v = c.args[0];
-      if (v.vt != VT_DISPATCH && v.vt != VT_UNKNOWN && v.vt != VT_EMPTY)
-        throw BadCall("Object takes an object", DISP_E_TYPEMISMATCH);
-      object_.Reset();
-      if (v.vt != VT_EMPTY && v.punkVal) v.punkVal->QueryInterface(IID_IDispatch, object_.PutVoid());
-      return;
-    }
-    if (!c.result) return;
-    c.result->vt = VT_DISPATCH;
-    c.result->pdispVal = object_.Share().Detach();
+  HRESULT STDMETHODCALLTYPE get_Object(IDispatch** out) override {
+    return Get("Object", out, [&] { return object_.Share().Detach(); });
   }
-
-  static constexpr Member<ComAddInObject> kMembers[] = {
-      {L"Object", 0x7, kGet | kPut, 0, &ComAddInObject::Object},
-  };
+  HRESULT STDMETHODCALLTYPE put_Object(IDispatch* object) override {
+    return Run("Object", [&] { object_ = ComPtr<IDispatch>::AddRefOf(object); });
+  }
 
   ComPtr<IDispatch> Kept() const { return object_.Share(); }
-
- protected:
-  void* QueryExtra(REFIID iid) override {
-    return IsEqualIID(iid, office::IID_COMAddIn) ? static_cast<IDispatch*>(this) : nullptr;
-  }
 
  private:
   void OnDeath() override { object_.Reset(); }
@@ -467,7 +443,7 @@ ComPtr<IDispatch> NewComAddIn(std::shared_ptr<HostState> state) {
 }
 
 ComPtr<IDispatch> KeptAddInObject(IDispatch* comAddIn) {
-  return static_cast<ComAddInObject*>(comAddIn)->Kept();
+  return static_cast<ComAddInObject*>(static_cast<COMAddIn*>(comAddIn))->Kept();
 }
 
 }  // namespace trovex::wine_host

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <ocidl.h>
 #include <olectl.h>
+#include <outlook_model.h>
 
 #include <filesystem>
 #include <fstream>
@@ -13,13 +14,12 @@
 #include <variant>
 
 #include "host/host_object.h"
+#include "host/outlook_events.h"
 #include "host/outlook_host.h"
 #include "host/scratch_folder.h"
 #include "host/win32_thread.h"
-#include "outlook/win32/outlook_ids.h"
 #include "support/win32/dispatch_client.h"
 #include "support/win32/wide_string.h"
-#include "office/win32/office_interfaces.h"
 
 namespace trovex::wine_host {
 namespace {
@@ -34,6 +34,11 @@ using win32::TryInvoke;
 using win32::unique_variant;
 
 constexpr double kReceived = 45356.4375;  // 2024-03-05 10:30 local
+
+// Word's and Excel's _Application (from their type libraries, msword.olb
+// and excel.exe), which Outlook does not answer.
+constexpr IID kWordApplication = {0x00020970, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr IID kExcelApplication = {0x000208D5, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 std::shared_ptr<store::MailStore> SampleStore() {
   auto s = std::make_shared<store::MailStore>();
@@ -199,6 +204,7 @@ TEST_F(OutlookHostTest, GetPropertyAnswersTextOrIntegerOrRaisesOutlooksMessage) 
     if (c.type == VT_EMPTY) {
       EXPECT_EQ(DISP_E_EXCEPTION, r.hr);
       EXPECT_EQ(c.value, r.Description());
+      EXPECT_EQ(static_cast<HRESULT>(0x8004010F), r.exception.Get().scode);  // MAPI_E_NOT_FOUND
       continue;
     }
     ASSERT_EQ(S_OK, r.hr) << r.Description();
@@ -209,24 +215,27 @@ TEST_F(OutlookHostTest, GetPropertyAnswersTextOrIntegerOrRaisesOutlooksMessage) 
 }
 
 TEST_F(OutlookHostTest, FailuresRaiseDispatchExceptionsWithOutlooksText) {
+  const char* const outOfRange = "Der Arrayindex liegt außerhalb des gültigen Bereichs.";
   const struct {
     const wchar_t* path;
     const char* message;
+    HRESULT scode;
   } cases[] = {
       // Item outside 1..Count, for each kind of collection.
-      {L"ActiveExplorer.CurrentFolder.Items.Item(0)", "Der Arrayindex liegt außerhalb des gültigen Bereichs."},
-      {L"ActiveExplorer.CurrentFolder.Items.Item(4)", "Der Arrayindex liegt außerhalb des gültigen Bereichs."},
-      {L"ActiveExplorer.CurrentFolder.Folders.Item(2)", "Der Arrayindex liegt außerhalb des gültigen Bereichs."},
-      {L"ActiveExplorer.CurrentFolder.Items.Item(1).Attachments.Item(-1)",
-       "Der Arrayindex liegt außerhalb des gültigen Bereichs."},
+      {L"ActiveExplorer.CurrentFolder.Items.Item(0)", outOfRange, DISP_E_BADINDEX},
+      {L"ActiveExplorer.CurrentFolder.Items.Item(4)", outOfRange, DISP_E_BADINDEX},
+      {L"ActiveExplorer.CurrentFolder.Folders.Item(2)", outOfRange, DISP_E_BADINDEX},
+      {L"ActiveExplorer.CurrentFolder.Items.Item(1).Attachments.Item(-1)", outOfRange, DISP_E_BADINDEX},
       // A fault injected into the store raises its own text.
-      {L"ActiveExplorer.CurrentFolder.Items.Item(3).SenderName", "Der Absender ist nicht verfügbar."},
+      {L"ActiveExplorer.CurrentFolder.Items.Item(3).SenderName", "Der Absender ist nicht verfügbar.", E_FAIL},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(win32::Utf8FromWide(c.path));
     const InvokeResult r = Walk(host_.Application(), c.path);
     EXPECT_EQ(DISP_E_EXCEPTION, r.hr);
     EXPECT_EQ(c.message, r.Description());
+    EXPECT_EQ(c.scode, r.exception.Get().scode);
+    EXPECT_EQ("Microsoft Outlook", win32::Utf8FromBstr(r.exception.Get().bstrSource));
     EXPECT_EQ(VT_EMPTY, r.value.Type());
   }
 }
@@ -262,7 +271,7 @@ TEST_F(OutlookHostTest, SaveAsFileWritesTheContentToTheWindowsPath) {
 // ClassWizard wrappers of msoutl.olb do (InvokeHelper(0x68, DISPATCH_METHOD,
 // ...) for Attachment.SaveAsFile): the host's names must lead to Outlook's
 // numbers. The numbers as those wrappers and the joa and com4j bindings of
-// msoutl.olb and mso.dll have them, kept apart from the host's tables.
+// msoutl.olb and mso.dll have them, kept apart from the host's type library.
 TEST_F(OutlookHostTest, NamesLeadToOutlooksDispids) {
   const wchar_t* const mail = L"ActiveExplorer.CurrentFolder.Items.Item(1)";
   const wchar_t* const attachment = L"ActiveExplorer.CurrentFolder.Items.Item(1).Attachments.Item(1)";
@@ -320,15 +329,18 @@ TEST_F(OutlookHostTest, QueryInterfaceAnswersOutlooksInterfacesWhereOutlookDoes)
     bool answered;
   } cases[] = {
       // The add-in recognises Outlook by its _Application.
-      {L"", outlook_ids::IID_OutlookApplication, true},
+      {L"", __uuidof(_Application), true},
       {L"", IID_IConnectionPointContainer, true},
+      // Every object tells its errors through the thread's error object.
+      {L"", IID_ISupportErrorInfo, true},
+      {L"ActiveExplorer.CurrentFolder.Items.Item(1).Attachments", IID_ISupportErrorInfo, true},
       // ... after asking for Word's and Excel's, which Outlook refuses.
-      {L"", outlook_ids::IID_WordApplication, false},
-      {L"", outlook_ids::IID_ExcelApplication, false},
+      {L"", kWordApplication, false},
+      {L"", kExcelApplication, false},
       // Only mails are mail items.
-      {L"ActiveExplorer.CurrentFolder.Items.Item(1)", outlook_ids::IID_MailItem, true},
-      {L"ActiveExplorer.CurrentFolder.Items.Item(2)", outlook_ids::IID_MailItem, false},
-      {L"ActiveExplorer.CurrentFolder", outlook_ids::IID_MailItem, false},
+      {L"ActiveExplorer.CurrentFolder.Items.Item(1)", __uuidof(_MailItem), true},
+      {L"ActiveExplorer.CurrentFolder.Items.Item(2)", __uuidof(_MailItem), false},
+      {L"ActiveExplorer.CurrentFolder", __uuidof(_MailItem), false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(win32::Utf8FromWide(c.path));
@@ -342,7 +354,7 @@ TEST_F(OutlookHostTest, QueryInterfaceAnswersOutlooksInterfacesWhereOutlookDoes)
   // The same object behind every interface: one identity.
   ComPtr<IUnknown> a;
   ComPtr<IUnknown> b;
-  host_.Application()->QueryInterface(outlook_ids::IID_OutlookApplication, a.PutVoid());
+  host_.Application()->QueryInterface(__uuidof(_Application), a.PutVoid());
   host_.Application()->QueryInterface(IID_IUnknown, b.PutVoid());
   ComPtr<IUnknown> c;
   ASSERT_EQ(S_OK, a->QueryInterface(IID_IUnknown, c.PutVoid()));
@@ -385,7 +397,7 @@ TEST(OutlookHostFiles, MailsReadOnDemandThroughTheStoresReader) {
   }
   const ComPtr<IDispatch> notMail = WalkToObject(host.Application(), L"ActiveExplorer.CurrentFolder.Items.Item(2)");
   ComPtr<IDispatch> mail;
-  EXPECT_EQ(E_NOINTERFACE, notMail->QueryInterface(outlook_ids::IID_MailItem, mail.PutVoid()));
+  EXPECT_EQ(E_NOINTERFACE, notMail->QueryInterface(__uuidof(_MailItem), mail.PutVoid()));
 }
 
 TEST_F(OutlookHostTest, CallsThatMustNotHappenFailTheTest) {
@@ -401,13 +413,22 @@ TEST_F(OutlookHostTest, CallsThatMustNotHappenFailTheTest) {
       // Mails are only read: no property is ever written.
       {"write to Subject", [&] { return Put(mail.Get(), "Subject", TextVariant(L"neu")).hr; },
        DISP_E_MEMBERNOTFOUND},
-      // Item takes exactly one argument.
+      // ActiveExplorer is a method in Outlook's type library.
+      {"ActiveExplorer read as a property",
+       [&] { return TryInvoke(host_.Application(), "ActiveExplorer", DISPATCH_PROPERTYGET).hr; },
+       DISP_E_MEMBERNOTFOUND},
+      // Count takes no argument: Automation takes one for an index into
+      // Count's result, which is no collection.
       {"Count with an argument",
        [&] {
          std::vector<unique_variant> args;
          args.push_back(IntVariant(1));
          return TryInvoke(WalkToObject(mail.Get(), L"Attachments").Get(), "Count", DISPATCH_PROPERTYGET, args).hr;
        },
+       DISP_E_NOTACOLLECTION},
+      // Item's index is not optional.
+      {"Item()",
+       [&] { return TryInvoke(WalkToObject(mail.Get(), L"Attachments").Get(), "Item", DISPATCH_METHOD).hr; },
        DISP_E_BADPARAMCOUNT},
       // An index that is text.
       {"Item(\"1\")",
@@ -450,7 +471,7 @@ TEST_F(OutlookHostTest, CallsThatMustNotHappenFailTheTest) {
          ComPtr<IConnectionPointContainer> container;
          host_.Application()->QueryInterface(IID_IConnectionPointContainer, container.PutVoid());
          ComPtr<IConnectionPoint> point;
-         container->FindConnectionPoint(outlook_ids::DIID_ApplicationEvents_11, point.Put());
+         container->FindConnectionPoint(DIID_ApplicationEvents_11, point.Put());
          return point->Unadvise(77);
        },
        CONNECT_E_NOCONNECTION},
@@ -493,7 +514,7 @@ class QuitSink final : public IDispatch {
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     *out = nullptr;
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-        (answersEvents && IsEqualIID(iid, outlook_ids::DIID_ApplicationEvents_11)))
+        (answersEvents && IsEqualIID(iid, DIID_ApplicationEvents_11)))
       *out = static_cast<IDispatch*>(this);
     if (!*out) return E_NOINTERFACE;
     AddRef();
@@ -509,7 +530,7 @@ class QuitSink final : public IDispatch {
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                    UINT*) override {
-    EXPECT_EQ(outlook_ids::DISPID_ApplicationEvents_Quit, id);
+    EXPECT_EQ(kDispidQuit, id);
     EXPECT_EQ(DISPATCH_METHOD, flags);
     EXPECT_EQ(0u, params->cArgs);
     ++quits;
@@ -531,7 +552,7 @@ Connection Advise(IDispatch* app, IUnknown* sink) {
   Connection c;
   ComPtr<IConnectionPointContainer> container;
   if (FAILED(app->QueryInterface(IID_IConnectionPointContainer, container.PutVoid()))) return c;
-  c.hr = container->FindConnectionPoint(outlook_ids::DIID_ApplicationEvents_11, c.point.Put());
+  c.hr = container->FindConnectionPoint(DIID_ApplicationEvents_11, c.point.Put());
   if (SUCCEEDED(c.hr)) c.hr = c.point->Advise(sink, &c.cookie);
   return c;
 }
@@ -568,7 +589,7 @@ TEST_F(OutlookHostTest, QuitReachesEveryAdvisedSinkOnce) {
   ASSERT_EQ(S_OK, a.point->GetConnectionPointContainer(container.Put()));
   IID iid{};
   ASSERT_EQ(S_OK, a.point->GetConnectionInterface(&iid));
-  EXPECT_TRUE(IsEqualIID(outlook_ids::DIID_ApplicationEvents_11, iid));
+  EXPECT_TRUE(IsEqualIID(DIID_ApplicationEvents_11, iid));
 }
 
 TEST_F(OutlookHostTest, OnlyEventSinksConnectAndOnlyToApplicationEvents) {
@@ -601,7 +622,7 @@ TEST(OutlookHostAddIn, ComAddInKeepsTheObjectPutIntoIt) {
   OutlookHost host(SampleStore());
   IDispatch* entry = host.AddInInstance();
   ComPtr<IDispatch> viaIid;
-  ASSERT_EQ(S_OK, entry->QueryInterface(office::IID_COMAddIn, viaIid.PutVoid()));
+  ASSERT_EQ(S_OK, entry->QueryInterface(__uuidof(COMAddIn), viaIid.PutVoid()));
   EXPECT_FALSE(host.AddInObject());
 
   EXPECT_EQ(S_OK, Put(viaIid.Get(), "Object", ObjectVariant(&addIn)).hr);

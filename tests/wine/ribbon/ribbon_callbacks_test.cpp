@@ -256,7 +256,7 @@ struct Expected {
 
 TEST_F(RibbonTest, EveryControlAnswersEveryValueCallbackOfItsElement) {
   StartUp();
-  InvokeResult explorer = TryInvoke(host_.Application(), "ActiveExplorer", kGet);
+  InvokeResult explorer = TryInvoke(host_.Application(), "ActiveExplorer", DISPATCH_PROPERTYGET | DISPATCH_METHOD);
   ASSERT_EQ(VT_DISPATCH, explorer.value.Type());
   IDispatch* window = explorer.value.Get().pdispVal;
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
+
 #include "host/host_state.h"
 #include "outlook/win32/outlook_ids.h"
 #include "support/win32/wide_string.h"
