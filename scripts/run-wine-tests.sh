@@ -6,9 +6,10 @@
 # host and all Windows tests, one process), then office_client (Outlook's
 # side in C, from Microsoft's listings alone) in the same prefix, and fails
 # when either fails. The prefix is removed afterwards. A 32-bit build runs
-# on 32-bit Wine (wine, WINEARCH=win32) unless WINE and WINEARCH say else. Every step runs on one virtual
-# display: the tests answer real message boxes, and Wine's desktop, started
-# by the first step, must have a display to put them on.
+# on 32-bit Wine (wine, WINEARCH=win32) unless WINE and WINEARCH say else.
+# Every step runs on one virtual display: the tests answer real message
+# boxes, and Wine's desktop, started by the first step, must have a display
+# to put them on.
 set -euo pipefail
 
 if [ -z "${TROVEX_WINE_ON_XVFB:-}" ]; then

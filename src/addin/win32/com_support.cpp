@@ -6,6 +6,7 @@
 #include <exception>
 #include <new>
 
+#include "support/win32/module_file.h"
 #include "support/win32/wide_string.h"
 #include "support/win32/win32_error.h"
 
@@ -25,16 +26,7 @@ void SetModuleHandle(HINSTANCE module) noexcept { g_module = module; }
 HINSTANCE ModuleHandle() noexcept { return g_module; }
 
 std::wstring ModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = ::GetModuleFileNameW(g_module, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) trovex::win32::ThrowLastError("GetModuleFileNameW");
-    if (n < path.size()) {
-      path.resize(n);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
+  const std::wstring path = trovex::win32::ModuleFileName(g_module);
   // The registry keeps the long form, whatever form the loader used.
   const DWORD needed = ::GetLongPathNameW(path.c_str(), nullptr, 0);
   if (needed == 0) return path;

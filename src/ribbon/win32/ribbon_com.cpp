@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ribbon/win32/ribbon_images_win32.h"
+#include "support/win32/module_file.h"
 #include "support/win32/wide_string.h"
 #include "support/win32/win32_error.h"
 
@@ -142,15 +143,11 @@ PictureMaker ComPictureMaker() {
 }
 
 int HostExecutableMajorVersion(int current, OfficeHostApp hostType) {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return current;
-    if (n < path.size()) {
-      path.resize(n);
-      break;
-    }
-    path.resize(path.size() * 2);
+  std::wstring path;
+  try {
+    path = trovex::win32::ModuleFileName(nullptr);
+  } catch (const trovex::win32::Win32Error&) {
+    return current;
   }
   std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
   for (wchar_t& c : name) c = static_cast<wchar_t>(std::towlower(c));

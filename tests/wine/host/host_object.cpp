@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/host_state.h"
+#include "support/win32/module_file.h"
 #include "support/win32/wide_string.h"
 #include "host/win32_thread.h"
 #include "support/win32/win32_handles.h"
@@ -132,16 +133,7 @@ namespace {
 // The test program's resource TYPELIB 1, loaded once and never registered.
 ITypeLib* HostTypeLibrary() {
   static const win32::ComPtr<ITypeLib> library = [] {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-      const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-      if (n == 0) throw std::runtime_error("GetModuleFileNameW failed");
-      if (n < path.size()) {
-        path.resize(n);
-        break;
-      }
-      path.resize(path.size() * 2);
-    }
+    const std::wstring path = win32::ModuleFileName(nullptr);
     win32::ComPtr<ITypeLib> lib;
     const HRESULT hr = ::LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.Put());
     if (FAILED(hr)) throw std::runtime_error("the host's type library does not load: " + HexCode(hr));
